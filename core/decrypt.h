@@ -1,0 +1,13 @@
+// Decryption of one locked file into a new copy beside it.
+#pragma once
+
+#include <cstdint>
+
+#include "core/status.h"
+
+// path is a file's full path; nameOffset is the number of characters before
+// its name. With the process-wide key, decides whether the file is locked
+// and if so writes a decrypted copy beside it under a name that did not
+// exist yet. The locked file is only read. RC_OK means a copy was written;
+// on failure no output of this call is left behind.
+Status DecryptLockedFile(const wchar_t* path, uint32_t nameOffset);

@@ -1,0 +1,34 @@
+#include "core/file_win.h"
+
+HANDLE OpenForReading(const wchar_t* path)
+{
+    return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+DWORD ReadUpTo(HANDLE file, void* buffer, DWORD size)
+{
+    DWORD total = 0;
+    while (total < size) {
+        DWORD got = 0;
+        if (!ReadFile(file, static_cast<uint8_t*>(buffer) + total, size - total, &got, nullptr) ||
+            got == 0)
+            break;
+        total += got;
+    }
+    return total;
+}
+
+int64_t FileSize(HANDLE file)
+{
+    LARGE_INTEGER size;
+    return GetFileSizeEx(file, &size) ? size.QuadPart : -1;
+}
+
+bool SeekTo(HANDLE file, int64_t offset, DWORD origin)
+{
+    LONG high = LONG(offset >> 32);
+    SetLastError(NO_ERROR);
+    const DWORD low = SetFilePointer(file, LONG(uint32_t(offset)), &high, origin);
+    return low != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR;
+}

@@ -1,0 +1,27 @@
+// Name rules of locked files and of their decrypted copies.
+#pragma once
+
+#include <cstddef>
+
+enum : size_t {
+    kLockedPrefixLength = 7,   // "locked-"
+    kLockedSuffixLength = 5,   // a dot and four characters
+    kMaxCopyNumber = 98,       // .decrypted01 ... .decrypted98
+};
+
+// Plain layout: "locked-" + the original name + "." + four characters,
+// the prefix compared with exact case (locked-report.doc.abcd).
+bool IsLockedName(const wchar_t* name, size_t length);
+
+// Writes the name of an output file into dst (with its terminator) and
+// returns its length, or 0 when it does not fit in capacity characters.
+// Attempt 0 is the name itself; attempt k (1 to 98) is
+// base.decryptedKK.extension, split at the name's last dot.
+size_t FormatOutputName(wchar_t* dst, size_t capacity, const wchar_t* name, size_t length,
+                        unsigned attempt);
+
+// Proposes the locked copy of the original at `original` for the second file
+// dialog: the same folder, "locked-" before the file name. The copy is left
+// unchanged when the path has no '\', the name is 267 characters or longer,
+// or the longer path would not fit. Returns the length written.
+size_t ProposeLockedPath(wchar_t* dst, size_t capacity, const wchar_t* original);

@@ -1,0 +1,5 @@
+#include "core/state.h"
+
+KeyState g_key;
+uint8_t g_headBuffer[kMaxHeadLength];
+wchar_t g_outputPath[kPathCapacity + kNumberedSuffixLength];

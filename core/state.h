@@ -1,0 +1,23 @@
+// Process-wide state of the recovery core.
+//
+// g_key is written on the interface thread (from a key file or a file pair)
+// and is complete before the scan thread exists; from then on the scan
+// thread only reads it. No lock is needed: there is one key and one scan
+// per process. The decryption buffers are used by the scan thread alone.
+#pragma once
+
+#include <cstdint>
+
+#include "core/key.h"
+
+enum : uint32_t {
+    kMaxHeadLength = 1048576,       // the longest head a locked file may announce
+    kPathCapacity = 32768 + 262,    // a directory path, '\', an entry name and its terminator
+    kNumberedSuffixLength = 12,     // ".decrypted" and two digits
+};
+
+extern KeyState g_key;
+
+// DecryptLockedFile: the head of the file in hand, and its output path.
+extern uint8_t g_headBuffer[kMaxHeadLength];
+extern wchar_t g_outputPath[kPathCapacity + kNumberedSuffixLength];

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds everything and runs the whole test suite under Wine (and Xvfb for
+# the window tests). Installs what is missing on a Debian 12 machine.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+start=$(date +%s)
+"$root/tools/build.sh"
+
+. "$root/tools/wine-env.sh"
+small_disk="$root/build/small-disk"
+trap 'wine_stop; display_stop; umount "$small_disk" 2>/dev/null || true' EXIT
+display_start
+wine_start
+
+# A file system of 4 MiB, to fill up on purpose (needs mount, so root).
+mkdir -p "$small_disk"
+if mountpoint -q "$small_disk" || mount -t tmpfs -o size=4m felnox-small "$small_disk" 2>/dev/null; then
+  export FELNOX_SMALL_DISK; FELNOX_SMALL_DISK=$(winepath -w "$small_disk")
+fi
+
+build="$root/build/windows"
+rm -rf "$build/results"; mkdir -p "$build/results"
+status=0
+ctest --test-dir "$build" --output-on-failure --timeout 600 || status=$?
+
+# CTest counts one test per executable; count the cases too.
+python3 "$root/tools/count-results.py" "$build/results" || status=1
+echo "suite wall time: $(( $(date +%s) - start )) s"
+exit $status
