@@ -1,0 +1,37 @@
+// Process-wide state of the scanner.
+//
+// g_counters is written only by the scan thread. g_progress is installed by
+// the main window before a scan starts (tests install their own); until then
+// its operations do nothing. g_stopRequested is set by the interface thread
+// when the user presses Exit and read by the walk between two files.
+// g_scanThread is the scan thread's handle, created by the recovery run and
+// released by the main window.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+struct ScanCounters {
+    uint32_t entriesVisited; // files and directories met; reset by each scan target
+    uint32_t filesSeen;      // files handed to DecryptLockedFile; never reset
+    uint32_t filesDecrypted; // copies written; reset at the start of a run
+    uint64_t processedBytes; // sizes of the files seen; reset by each scan target
+    uint64_t totalBytes;     // the bar's denominator; set by each scan target
+    bool folderMode;         // set for a folder scan, clear for a drive scan
+};
+
+// The display operations of the main window. The scan uses the first three;
+// each is a synchronous message to the window's controls.
+struct ProgressSink {
+    void (*setStatusText)(const wchar_t* text);
+    void (*setBarRange)();              // 0 to 255
+    void (*setBarPosition)(uint32_t position); // above 255 shows a full bar
+    void (*setBarColor)();
+};
+
+enum : uint32_t { kBarMaximum = 255 };
+
+extern ScanCounters g_counters;
+extern ProgressSink g_progress;
+extern std::atomic<bool> g_stopRequested;
+extern void* g_scanThread;
