@@ -52,8 +52,7 @@ Status FillOutputFile(const wchar_t* lockedPath, HANDLE out, DWORD headRead, uin
 {
     if (!CopyFileW(lockedPath, g_outputPath, FALSE))
         return RC_FAILED;
-    for (DWORD i = 0; i < headRead; ++i)
-        g_headBuffer[i] ^= g_key.keystream[i];
+    XorBytes(g_headBuffer, g_key.keystream, headRead);
     DWORD written = 0;
     if (!SeekTo(out, 0, FILE_BEGIN) || !WriteFile(out, g_headBuffer, headRead, &written, nullptr) ||
         written != headRead)

@@ -1,6 +1,7 @@
 #include "core/key.h"
 
 #include <cstring>
+#include <cwchar>
 
 namespace {
 
@@ -12,6 +13,12 @@ wchar_t AsciiLower(wchar_t c)
 }
 
 } // namespace
+
+void XorBytes(uint8_t* dst, const uint8_t* src, uint32_t count)
+{
+    for (uint32_t i = 0; i < count; ++i)
+        dst[i] ^= src[i];
+}
 
 Status CheckKeyFileName(const wchar_t* path)
 {

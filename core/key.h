@@ -33,5 +33,8 @@ Status CheckKeyFileName(const wchar_t* path);
 // Takes the key from the whole contents of a key file. Writes *key only on RC_OK.
 Status ParseKeyFile(const uint8_t* data, uint32_t size, KeyState* key);
 
+// dst[i] ^= src[i] for i below count: enciphers and deciphers alike.
+void XorBytes(uint8_t* dst, const uint8_t* src, uint32_t count);
+
 // Reads a key file into the process-wide key. The key is unchanged on failure.
 Status LoadKeyFile(const wchar_t* path);

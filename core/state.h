@@ -18,6 +18,9 @@ enum : uint32_t {
 
 extern KeyState g_key;
 
+// KeyFromFilePair: the locked copy's head, XORed with the original's.
+extern uint8_t g_lockedHead[kKeystreamCapacity];
+
 // DecryptLockedFile: the head of the file in hand, and its output path.
 extern uint8_t g_headBuffer[kMaxHeadLength];
 extern wchar_t g_outputPath[kPathCapacity + kNumberedSuffixLength];
