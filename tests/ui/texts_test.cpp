@@ -65,7 +65,7 @@ protected:
     void TearDown() override { g_russianUi = false; }
 };
 
-TEST_F(TextsTest, EveryQuotedTextInBothLanguages)
+TEST_F(TextsTest, EveryTextAsQuotedInBothLanguages)
 {
     // The references themselves: this file was read as UTF-8.
     ASSERT_EQ(FromUtf8(u8"Выход"), std::wstring({0x412, 0x44B, 0x445, 0x43E, 0x434}));
@@ -77,20 +77,15 @@ TEST_F(TextsTest, EveryQuotedTextInBothLanguages)
         g_russianUi = true;
         EXPECT_EQ(UiText(text.id), FromUtf8(text.russian)) << "Russian text " << text.id;
     }
-}
 
-TEST_F(TextsTest, TextsWithOneFormDoNotChangeWithTheLanguage)
-{
-    for (bool russian : {false, true}) {
-        g_russianUi = russian;
-        EXPECT_STREQ(kMessageCaption, L"Felnox1decrypt");
-        EXPECT_STREQ(kWindowTitle, L"Felnox1 Decryptor 1.0.2.4");
-        EXPECT_STREQ(kBannerLine, L"Trojan.Felnox.1 decryptor");
-        g_russianUi = false;
-        const std::wstring closing = UiText(TEXT_CLOSING_LINES);
-        g_russianUi = russian;
-        EXPECT_EQ(UiText(TEXT_CLOSING_LINES), closing);
-    }
+    // Texts with a single form.
+    EXPECT_STREQ(kMessageCaption, L"Felnox1decrypt");
+    EXPECT_STREQ(kWindowTitle, L"Felnox1 Decryptor 1.0.2.4");
+    EXPECT_STREQ(kBannerLine, L"Trojan.Felnox.1 decryptor");
+    g_russianUi = false;
+    const std::wstring closing = UiText(TEXT_CLOSING_LINES);
+    g_russianUi = true;
+    EXPECT_EQ(UiText(TEXT_CLOSING_LINES), closing);
 }
 
 bool EndsLinesWithCrLfOnly(std::wstring text)
