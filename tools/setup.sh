@@ -20,7 +20,10 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # Wine garbles non-ASCII file names unless it runs under a UTF-8 locale;
-# the Russian user interface is tested under ru_RU.UTF-8.
-if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
-  localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
-fi
+# the interface language is tested under Russian, and under Ukrainian and
+# Belarusian, which must stay English.
+for name in ru_RU uk_UA be_BY; do
+  if ! locale -a 2>/dev/null | grep -qi "^$name\.utf-\?8$"; then
+    localedef -i "$name" -f UTF-8 "$name.UTF-8"
+  fi
+done

@@ -1,0 +1,3 @@
+#include "ui/state.h"
+
+bool g_russianUi;
