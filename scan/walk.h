@@ -1,4 +1,5 @@
-// The walk over a directory tree, and the scan targets built on it.
+// The walk over a directory tree (Part 2.1), and the scan targets built on
+// it (Part 2.2). All of them run on the scan thread, one at a time.
 #pragma once
 
 #include "core/status.h"
@@ -6,12 +7,17 @@
 // buffer holds a directory's path and has room for kPathCapacity characters.
 // Visits every file below it, depth first, hands each to DecryptLockedFile,
 // counts the results and moves the display. RC_PATH_TOO_LONG for a path of
-// more than 32768 characters, else RC_OK.
+// more than 32768 characters, RC_EMPTY_PATH for an empty one, else RC_OK.
+// Returns at once, between two entries, when g_stopRequested is set. Follows
+// links to directories, but never into a directory on its current path.
 Status WalkDirectory(wchar_t* buffer);
 
-// The command-line argument: a drive (X:, X:\, \\?\X:, \\.\X:) or a folder.
+// The command-line argument: a drive (X:, X:\, \\?\X:, \\.\X:, with any
+// trailing separators) or a folder, which is first made a full path in the
+// \\?\ form (relative paths against the current folder).
 Status ScanPath(const wchar_t* path);
 // Every drive but optical ones, from A to Z. Always RC_OK.
 Status ScanAllDrives();
 // One drive, with progress measured against the bytes in use on it.
+// RC_DRIVE_SKIPPED when its device cannot be opened or it is optical.
 Status ScanDrive(wchar_t letter);

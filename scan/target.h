@@ -1,0 +1,39 @@
+// What a command-line argument asks to scan (Part 2.2, with issue 3's
+// mending of folder paths). Pure string work: no Windows header.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+enum : uint32_t {
+    kMaxDirectoryPath = 32768, // the longest directory path the walk accepts
+    // Room kept before a full path so that it can become \\?\X:\... (4 more
+    // characters) or \\?\UNC\server\... (6 more) in place.
+    kExtendedPathRoom = 8,
+};
+
+enum class ScanTarget {
+    kNothing, // empty, or separators only
+    kDrive,   // X:, X:\, X:/, X: with several separators, \\?\X:, \\.\X:, each with any trailing separators
+    kFolder,  // anything else
+};
+
+// Classifies the argument as given, before any conversion, exactly as Part
+// 2.2 steps 1 to 4 say: trailing '\' and '/' are discounted, then a length of
+// 2 with ':' second is the drive of the first character, and a length of 6
+// of the form \\?\X: (any third character) is the drive of the fifth.
+// *letter is written for kDrive only.
+ScanTarget ClassifyScanPath(const wchar_t* path, wchar_t* letter);
+
+// True when the path is in the \\?\ form already and is to be used as it is.
+bool IsExtendedPath(const wchar_t* path);
+
+// Turns the full path (as GetFullPathNameW makes it) that lies at
+// buffer + kExtendedPathRoom, fullLength characters and its terminator,
+// into its \\?\ form at the start of buffer, with the terminator:
+//   C:\dir          -> \\?\C:\dir
+//   \\server\share  -> \\?\UNC\server\share
+//   \\.\C:\dir      -> \\?\C:\dir   (the same object, in the \\?\ form)
+//   \\?\C:\dir      -> unchanged
+// Returns the new length.
+size_t MakeExtendedPath(wchar_t* buffer, size_t fullLength);

@@ -1,0 +1,197 @@
+// The directory walk of Part 2.1, without recursion.
+//
+// Each directory being walked is one level of a fixed stack: its open
+// enumeration and the position in the path buffer where its entries' names
+// go. The stack holds as many levels as the 32768-character path limit
+// allows (every level adds a name and a separator, two characters at
+// least), so no tree can exhaust the thread's stack; the walk's own frame
+// stays the same size at every depth.
+//
+// Links (directory entries with FILE_ATTRIBUTE_REPARSE_POINT: symbolic
+// links, junctions, mount points; under Wine, Unix symbolic links) are
+// followed, except into a directory that is already on the current path
+// (one of the link's own ancestors, the root of the walk included): that
+// would walk the same files again and again until the path limit, each time
+// writing another numbered copy of every locked file. A directory is known
+// by its volume serial number and file index, read only when a link is met,
+// so a tree without links costs no more than its enumerations.
+#include <windows.h>
+
+#include <cwchar>
+
+#include "core/decrypt.h"
+#include "core/state.h"
+#include "scan/progress.h"
+#include "scan/state.h"
+#include "scan/target.h"
+#include "scan/walk.h"
+
+namespace {
+
+enum : uint32_t {
+    kMaxWalkDepth = kMaxDirectoryPath / 2 + 1, // levels 0 to 16384
+    kDisplayEvery = 64,                        // entries between updates in a drive scan
+};
+
+enum IdentityState : uint32_t { kIdentityUnknown, kIdentityKnown, kIdentityUnreadable };
+
+struct DirectoryIdentity {
+    uint32_t volume;
+    uint32_t indexHigh;
+    uint32_t indexLow;
+};
+
+struct WalkLevel {
+    HANDLE find;
+    uint32_t nameStart; // where the names of this directory's entries are written
+    uint32_t pathEnd;   // the length of this directory's own path
+    IdentityState identityState;
+    DirectoryIdentity identity;
+};
+
+// The walk runs on the scan thread only, one at a time.
+WalkLevel g_levels[kMaxWalkDepth];
+WIN32_FIND_DATAW g_entry;
+
+bool ReadIdentity(const wchar_t* path, DirectoryIdentity* identity)
+{
+    HANDLE directory = CreateFileW(path, FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (directory == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool ok = GetFileInformationByHandle(directory, &info) != 0;
+    CloseHandle(directory);
+    if (ok)
+        *identity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+    return ok;
+}
+
+bool SameIdentity(const DirectoryIdentity& a, const DirectoryIdentity& b)
+{
+    return a.volume == b.volume && a.indexHigh == b.indexHigh && a.indexLow == b.indexLow;
+}
+
+// The identity of an open level's directory, read on first use: its path is
+// the buffer's first pathEnd characters, cut there for the moment.
+const DirectoryIdentity* LevelIdentity(wchar_t* buffer, WalkLevel* level)
+{
+    if (level->identityState == kIdentityUnknown) {
+        const wchar_t saved = buffer[level->pathEnd];
+        buffer[level->pathEnd] = L'\0';
+        level->identityState =
+            ReadIdentity(buffer, &level->identity) ? kIdentityKnown : kIdentityUnreadable;
+        buffer[level->pathEnd] = saved;
+    }
+    return level->identityState == kIdentityKnown ? &level->identity : nullptr;
+}
+
+// A link to a directory, whose path the buffer holds: may the walk enter it?
+// Not when it leads to a directory on the current path, nor when where it
+// leads cannot be told.
+bool MayFollowLink(wchar_t* buffer, uint32_t depth)
+{
+    DirectoryIdentity target;
+    if (!ReadIdentity(buffer, &target))
+        return false;
+    for (uint32_t i = 0; i < depth; ++i) {
+        const DirectoryIdentity* ancestor = LevelIdentity(buffer, &g_levels[i]);
+        if (ancestor != nullptr && SameIdentity(*ancestor, target))
+            return false;
+    }
+    return true;
+}
+
+// Steps 1 and 2 for the directory whose path (length characters) the buffer
+// holds: appends '\' unless it ends in one, writes "*.*" and opens the
+// enumeration, whose first entry lands in g_entry. On success the level is
+// filled; the buffer ends in the search pattern either way.
+bool OpenLevel(wchar_t* buffer, uint32_t length, WalkLevel* level)
+{
+    uint32_t nameStart = length;
+    if (length == 0 || buffer[length - 1] != L'\\')
+        buffer[nameStart++] = L'\\';
+    wmemcpy(buffer + nameStart, L"*.*", 4);
+    HANDLE find = FindFirstFileW(buffer, &g_entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return false;
+    *level = {find, nameStart, length, kIdentityUnknown, {}};
+    return true;
+}
+
+void ShowProgress(const wchar_t* buffer)
+{
+    g_progress.setStatusText(buffer);
+    g_progress.setBarPosition(BarPosition(g_counters));
+}
+
+bool IsDotEntry(const wchar_t* name)
+{
+    return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
+}
+
+} // namespace
+
+Status WalkDirectory(wchar_t* buffer)
+{
+    const size_t rootLength = wcslen(buffer);
+    if (rootLength > kMaxDirectoryPath)
+        return RC_PATH_TOO_LONG;
+    if (rootLength == 0)
+        return RC_EMPTY_PATH; // "\*.*" would be the root of the current drive
+    uint32_t depth = 0;
+    if (!OpenLevel(buffer, uint32_t(rootLength), &g_levels[0]))
+        return RC_OK;
+    depth = 1;
+
+    // g_entry holds the next entry of the deepest open level.
+    for (;;) {
+        WalkLevel& level = g_levels[depth - 1];
+        const wchar_t* name = g_entry.cFileName;
+        if (!IsDotEntry(name)) {
+            if (g_stopRequested.load(std::memory_order_relaxed))
+                break;
+            ++g_counters.entriesVisited;
+            if (g_counters.folderMode || g_counters.entriesVisited % kDisplayEvery == 0)
+                ShowProgress(buffer);
+            const size_t nameLength = wcslen(name);
+            wmemcpy(buffer + level.nameStart, name, nameLength + 1);
+            const uint32_t pathLength = level.nameStart + uint32_t(nameLength);
+
+            if (g_entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                // The subdirectory's own walk: refused above the path limit
+                // (RC_PATH_TOO_LONG, ignored), nothing when it cannot be
+                // enumerated, else a new level whose first entry is in g_entry.
+                const bool enter =
+                    pathLength <= kMaxDirectoryPath && depth < kMaxWalkDepth &&
+                    (!(g_entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+                     MayFollowLink(buffer, depth));
+                if (enter && OpenLevel(buffer, pathLength, &g_levels[depth])) {
+                    ++depth;
+                    continue;
+                }
+            } else {
+                const uint64_t size = (uint64_t(g_entry.nFileSizeHigh) << 32) | g_entry.nFileSizeLow;
+                g_counters.processedBytes += size;
+                if (DecryptLockedFile(buffer, level.nameStart) == RC_OK)
+                    ++g_counters.filesDecrypted;
+                ++g_counters.filesSeen;
+                if (g_counters.folderMode)
+                    g_counters.totalBytes += size;
+            }
+        }
+        // The next entry: of this level, or of the nearest level above that
+        // has one, closing each level that has run out.
+        while (!FindNextFileW(g_levels[depth - 1].find, &g_entry)) {
+            FindClose(g_levels[depth - 1].find);
+            if (--depth == 0)
+                return RC_OK;
+        }
+    }
+
+    // Stop requested: close every open enumeration and return at once.
+    while (depth > 0)
+        FindClose(g_levels[--depth].find);
+    return RC_OK;
+}

@@ -1,0 +1,293 @@
+// WalkDirectory on real folders, with the display recorded: the cadence and
+// the arithmetic of the bar, the path limit, the stop request.
+#include <windows.h>
+
+#include <cwchar>
+#include <memory>
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "core/state.h"
+#include "scan/state.h"
+#include "scan/walk.h"
+#include "tests/scan/recorder.h"
+#include "tests/scan/tree.h"
+#include "tests/support/locker.h"
+
+namespace {
+
+class WalkTest : public RecordingTest {
+protected:
+    void SetUp() override
+    {
+        RecordingTest::SetUp();
+        folder_ = MakeScratchFolder(L"walk");
+        UseLayoutKey(Layout::kPlain);
+    }
+    void TearDown() override
+    {
+        RemoveTree(folder_);
+        RecordingTest::TearDown();
+    }
+
+    // count files of `size` bytes each, named f00 ... in the folder.
+    void WriteFiles(const std::wstring& folder, size_t count, size_t size)
+    {
+        for (size_t i = 0; i < count; ++i)
+            WriteBytes(folder + L"\\f" + std::to_wstring(i), RandomBytes(size, uint32_t(i)));
+    }
+
+    // The walk as a drive scan sets it up (folder mode clear), with the
+    // given denominator.
+    Status WalkAsDrive(const std::wstring& path, uint64_t total)
+    {
+        g_counters.folderMode = false;
+        g_counters.totalBytes = total;
+        return Walk(path);
+    }
+
+    Status Walk(const std::wstring& path)
+    {
+        wmemcpy(buffer_.get(), path.c_str(), path.size() + 1);
+        return WalkDirectory(buffer_.get());
+    }
+
+    std::wstring folder_;
+    std::unique_ptr<wchar_t[]> buffer_{new wchar_t[kPathCapacity]};
+};
+
+TEST_F(WalkTest, DriveScanOf63EntriesNeverUpdatesTheDisplay)
+{
+    WriteFiles(folder_, 63, 10);
+    EXPECT_EQ(WalkAsDrive(folder_, 1000), RC_OK);
+    EXPECT_EQ(g_counters.entriesVisited, 63u);
+    EXPECT_TRUE(g_shown.empty());
+}
+
+TEST_F(WalkTest, DriveScanOf64EntriesUpdatesItOnce)
+{
+    // Entries are files and directories at any depth: 2 folders, 60 files
+    // beside them, 2 inside one of them.
+    ASSERT_TRUE(CreateDirectoryW((folder_ + L"\\sub").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((folder_ + L"\\sub\\deeper").c_str(), nullptr));
+    WriteFiles(folder_, 60, 10);
+    WriteFiles(folder_ + L"\\sub\\deeper", 2, 10);
+    EXPECT_EQ(WalkAsDrive(folder_, 100000), RC_OK);
+    EXPECT_EQ(g_counters.entriesVisited, 64u);
+    ASSERT_EQ(g_shown.size(), 2u);
+    EXPECT_EQ(g_shown[0].kind, Shown::kText);
+    EXPECT_EQ(g_shown[1].kind, Shown::kPosition);
+    // The text is the path of an entry handled before the 64th one.
+    const std::wstring& text = g_shown[0].text;
+    EXPECT_EQ(text.compare(0, folder_.size() + 1, folder_ + L"\\"), 0) << Narrow(text);
+    EXPECT_NE(text.find(L'*'), 0u);
+    EXPECT_TRUE(Exists(text)) << Narrow(text);
+}
+
+TEST_F(WalkTest, DriveScanUpdatesOnEvery64thEntry)
+{
+    WriteFiles(folder_, 200, 1);
+    EXPECT_EQ(WalkAsDrive(folder_, 1000), RC_OK);
+    EXPECT_EQ(ShownTexts().size(), 3u);
+    // After 63, 127 and 191 files of one byte each.
+    EXPECT_EQ(ShownPositions(), (std::vector<uint32_t>{63 * 256 / 1000, 127 * 256 / 1000,
+                                                       191 * 256 / 1000}));
+}
+
+TEST_F(WalkTest, ProcessedEqualToTotalShows256)
+{
+    WriteFiles(folder_, 64, 100);
+    EXPECT_EQ(WalkAsDrive(folder_, 63 * 100), RC_OK);
+    EXPECT_EQ(ShownPositions(), std::vector<uint32_t>{256});
+}
+
+TEST_F(WalkTest, ProcessedPastTotalStaysAt255)
+{
+    WriteFiles(folder_, 130, 100);
+    EXPECT_EQ(WalkAsDrive(folder_, 63 * 100 - 1), RC_OK);
+    EXPECT_EQ(ShownPositions(), (std::vector<uint32_t>{255, 255}));
+}
+
+TEST_F(WalkTest, DenominatorOfOneStaysAt0WhileFilesAreEmpty)
+{
+    WriteFiles(folder_, 64, 0);
+    EXPECT_EQ(WalkAsDrive(folder_, 1), RC_OK);
+    EXPECT_EQ(ShownPositions(), std::vector<uint32_t>{0});
+}
+
+std::vector<uint64_t> g_processedAtPosition;
+
+TEST_F(WalkTest, DenominatorOfOneIsFullOnceANonEmptyFileWasSeen)
+{
+    WriteFiles(folder_, 63, 0);
+    ASSERT_TRUE(CreateDirectoryW((folder_ + L"\\more").c_str(), nullptr));
+    WriteFiles(folder_ + L"\\more", 64, 1);
+    g_processedAtPosition.clear();
+    g_onShown = [] {
+        if (g_shown.back().kind == Shown::kPosition)
+            g_processedAtPosition.push_back(g_counters.processedBytes);
+    };
+    EXPECT_EQ(WalkAsDrive(folder_, 1), RC_OK);
+    // 128 entries, two updates; by the second at least one byte was seen.
+    const std::vector<uint32_t> positions = ShownPositions();
+    ASSERT_EQ(positions.size(), 2u);
+    for (size_t i = 0; i < 2; ++i) {
+        const uint64_t processed = g_processedAtPosition[i];
+        EXPECT_EQ(positions[i], processed == 0 ? 0u : processed == 1 ? 256u : 255u) << processed;
+    }
+    EXPECT_GE(g_processedAtPosition[1], 1u);
+}
+
+TEST_F(WalkTest, FolderModeUpdatesOnEveryEntry)
+{
+    ASSERT_TRUE(CreateDirectoryW((folder_ + L"\\sub").c_str(), nullptr));
+    WriteFiles(folder_, 5, 3000);
+    WriteFiles(folder_ + L"\\sub", 4, 3000);
+    for (int i = 0; i < 3; ++i)
+        WriteBytes(folder_ + L"\\locked-doc" + std::to_wstring(i) + L".txt.abcd",
+                   LockedBytes(Layout::kPlain, RandomBytes(9000, 80u + i)));
+    g_counters.folderMode = true;
+    g_counters.totalBytes = 1048576;
+    EXPECT_EQ(Walk(folder_), RC_OK);
+    EXPECT_EQ(g_counters.entriesVisited, 13u);
+    EXPECT_EQ(ShownTexts().size(), 13u);
+    EXPECT_EQ(ShownPositions().size(), 13u);
+    // The first update of a directory shows its search pattern.
+    EXPECT_EQ(ShownTexts().front(), folder_ + L"\\*.*");
+}
+
+TEST_F(WalkTest, FolderBarStaysAt0UntilAFileIsDecryptedThenGrows)
+{
+    WriteFiles(folder_, 20, 5000);
+    for (int i = 0; i < 20; ++i)
+        WriteBytes(folder_ + L"\\locked-doc" + std::to_wstring(i) + L".txt.abcd",
+                   LockedBytes(Layout::kPlain, RandomBytes(20000 + 1000 * i, 90u + i)));
+    g_counters.folderMode = true;
+    g_counters.totalBytes = 1048576;
+    EXPECT_EQ(Walk(folder_), RC_OK);
+    EXPECT_EQ(g_counters.filesDecrypted, 20u);
+    const std::vector<uint32_t> positions = ShownPositions();
+    ASSERT_EQ(positions.size(), 40u);
+    uint32_t last = 0;
+    bool moved = false;
+    for (uint32_t position : positions) {
+        EXPECT_GE(position, last);
+        EXPECT_LE(position, 255u);
+        moved = moved || position > 0;
+        last = position;
+    }
+    EXPECT_TRUE(moved);
+    EXPECT_EQ(positions.front(), 0u); // nothing seen yet
+}
+
+TEST_F(WalkTest, DotEntriesAreSkippedAndNamesBeginningWithDotsAreVisited)
+{
+    for (const wchar_t* name : {L".a", L"..b", L".x.y", L"..."})
+        WriteBytes(folder_ + L"\\" + name, Bytes(3, 1));
+    ASSERT_TRUE(CreateDirectoryW((folder_ + L"\\..dir").c_str(), nullptr));
+    WriteBytes(folder_ + L"\\..dir\\.inner", Bytes(3, 1));
+    EXPECT_EQ(WalkAsDrive(folder_, 1), RC_OK);
+    EXPECT_EQ(ListFolder(folder_).size(), 5u);
+    EXPECT_EQ(g_counters.entriesVisited, 6u); // 4 + 1 files, 1 folder
+    EXPECT_EQ(g_counters.filesSeen, 5u);
+}
+
+TEST_F(WalkTest, AFileThatFailsToDecryptIsStillSeenAndProcessed)
+{
+    WriteBytes(folder_ + L"\\locked-empty.doc.abcd", Bytes());         // nothing to read
+    WriteBytes(folder_ + L"\\Locked-case.doc.abcd", Bytes(700, 1));    // wrong case
+    WriteBytes(folder_ + L"\\locked-good.doc.abcd", LockedBytes(Layout::kPlain, Bytes(300, 2)));
+    EXPECT_EQ(WalkAsDrive(folder_, 1000), RC_OK);
+    EXPECT_EQ(g_counters.filesSeen, 3u);
+    EXPECT_EQ(g_counters.filesDecrypted, 1u);
+    EXPECT_EQ(g_counters.processedBytes, 1000u);
+    EXPECT_EQ(ReadBytes(folder_ + L"\\good.doc"), Bytes(300, 2));
+}
+
+TEST_F(WalkTest, PathOf32768CharactersIsAttempted)
+{
+    std::wstring path = L"\\\\?\\C:\\";
+    path.append(32768 - path.size(), L'x');
+    EXPECT_EQ(Walk(path), RC_OK);
+    EXPECT_EQ(std::wstring(buffer_.get()), path + L"\\*.*"); // the enumeration was tried
+    EXPECT_TRUE(g_shown.empty());
+}
+
+TEST_F(WalkTest, PathOf32769CharactersIsRefusedWithoutTouchingTheDisplay)
+{
+    std::wstring path = L"\\\\?\\C:\\";
+    path.append(32769 - path.size(), L'x');
+    EXPECT_EQ(Walk(path), RC_PATH_TOO_LONG);
+    EXPECT_EQ(std::wstring(buffer_.get()), path);
+    EXPECT_TRUE(g_shown.empty());
+    EXPECT_EQ(g_counters.entriesVisited, 0u);
+}
+
+TEST_F(WalkTest, PathEndingInASeparatorGetsNoSecondOne)
+{
+    WriteFiles(folder_, 1, 1);
+    g_counters.folderMode = true;
+    EXPECT_EQ(Walk(folder_ + L"\\"), RC_OK);
+    EXPECT_EQ(ShownTexts(), std::vector<std::wstring>{folder_ + L"\\*.*"});
+}
+
+TEST_F(WalkTest, MissingFolderOrAFileYieldsNothing)
+{
+    const std::wstring file = folder_ + L"\\locked-a.doc.abcd";
+    WriteBytes(file, LockedBytes(Layout::kPlain, Bytes(100, 3)));
+    EXPECT_EQ(Walk(folder_ + L"\\absent"), RC_OK);
+    EXPECT_EQ(std::wstring(buffer_.get()), folder_ + L"\\absent\\*.*");
+    EXPECT_EQ(Walk(file), RC_OK);
+    EXPECT_EQ(g_counters.entriesVisited, 0u);
+    EXPECT_EQ(g_counters.filesDecrypted, 0u);
+    EXPECT_TRUE(g_shown.empty());
+}
+
+TEST_F(WalkTest, EmptyPathWalksNothing)
+{
+    EXPECT_EQ(Walk(L""), RC_EMPTY_PATH);
+    EXPECT_EQ(g_counters.entriesVisited, 0u);
+}
+
+TEST_F(WalkTest, StopRequestedBeforehandReturnsAtOnce)
+{
+    for (int i = 0; i < 5; ++i)
+        WritePlainLocked(folder_, L"d" + std::to_wstring(i), Bytes(100, 1), Bytes(4096, 9));
+    g_stopRequested = true;
+    EXPECT_EQ(WalkAsDrive(folder_, 1), RC_OK);
+    EXPECT_EQ(g_counters.entriesVisited, 0u);
+    EXPECT_EQ(g_counters.filesSeen, 0u);
+    EXPECT_EQ(ListFolder(folder_).size(), 5u);
+}
+
+void RequestStop() { g_stopRequested = true; }
+
+TEST_F(WalkTest, StopRequestedDuringTheWalkEndsItBeforeTheNextEntry)
+{
+    // Deep enough that several enumerations are open when the stop comes.
+    std::wstring folder = folder_;
+    for (int level = 0; level < 4; ++level) {
+        folder += L"\\level" + std::to_wstring(level);
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+        for (int i = 0; i < 5; ++i)
+            WriteBytes(folder + L"\\locked-f" + std::to_wstring(i) + L".bin.abcd",
+                       LockedBytes(Layout::kPlain, RandomBytes(100, uint32_t(i))));
+    }
+    g_counters.folderMode = true;
+    g_counters.totalBytes = 1048576;
+    g_onShown = [] {
+        if (ShownTexts().size() == 10 && g_shown.back().kind == Shown::kText)
+            RequestStop();
+    };
+    EXPECT_EQ(Walk(folder_), RC_OK);
+    // The 10th entry was handled in full; no 11th was begun.
+    EXPECT_EQ(g_counters.entriesVisited, 10u);
+    EXPECT_EQ(ShownTexts().size(), 10u);
+    EXPECT_LE(g_counters.filesDecrypted, 8u);
+    // Enumerations were closed: the tree can be removed at once.
+    RemoveTree(folder_);
+    EXPECT_FALSE(Exists(folder_));
+}
+
+} // namespace
