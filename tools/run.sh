@@ -1,6 +1,43 @@
 #!/usr/bin/env bash
-# Builds felnox1decrypt.exe for Windows.
+# Builds felnox1decrypt.exe and starts it under Wine.
+#
+#   tools/run.sh           a demo: sample files locked in nested folders, and
+#                          a spare original beside its locked copy to pick
+#   tools/run.sh FOLDER    the program on a folder of your own
+#
+# Without a display the program runs under Xvfb; a screenshot of its window
+# is saved and its path printed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/build.sh"
-echo "built: $root/build/windows (the window comes with the program's entry point)"
+build="$root/build/windows"
+. "$root/tools/wine-env.sh"
+
+headless=
+if [ -z "${DISPLAY:-}" ]; then
+  headless=1
+  trap 'wine_stop; display_stop' EXIT
+  display_start
+fi
+[ -d "$WINEPREFIX" ] || wine_start
+
+if [ $# -ge 1 ]; then
+  target=$(winepath -w "$(cd "$1" && pwd)")
+else
+  demo="$root/build/demo"
+  rm -rf "$demo"
+  wine "$build/tests/tools/felnox_demo.exe" make "$(winepath -w "$demo")"
+  target=$(winepath -w "$demo/documents")
+  echo "Press Continue, then pick the two files named above."
+fi
+
+echo "felnox1decrypt on $target"
+if [ -n "$headless" ]; then
+  wine "$build/ui/felnox1decrypt.exe" "$target" &
+  shot="$root/build/felnox1decrypt.bmp"
+  wine "$build/tests/tools/felnox_demo.exe" screenshot "$(winepath -w "$shot")"
+  echo "no display: the window ran under Xvfb; its screenshot is $shot"
+  wineserver -k
+else
+  wine "$build/ui/felnox1decrypt.exe" "$target"
+fi

@@ -1,0 +1,41 @@
+#include "core/derive.h"
+
+#include <cstring>
+
+#include "core/file_win.h"
+#include "core/pair.h"
+#include "core/state.h"
+
+Status KeyFromFilePair(HANDLE original, HANDLE locked, PairProblem* problem)
+{
+    *problem = PAIR_NO_PROBLEM;
+    if (!FilesMatch(original, locked)) {
+        *problem = PAIR_NO_MATCH;
+        return RC_FAILED;
+    }
+
+    uint32_t head = kPlainHeadLength;
+    if (g_key.reference.headLength != 0) {
+        if (FileSize(original) < kTrailerLayoutMinOriginal) {
+            *problem = PAIR_ORIGINAL_TOO_SMALL;
+            return RC_FAILED;
+        }
+        head = g_key.reference.headLength;
+        if (head > kKeystreamCapacity)
+            return RC_TRAILER_TOO_LONG;
+    }
+
+    if (!SeekTo(original, 0, FILE_BEGIN) || !SeekTo(locked, 0, FILE_BEGIN) ||
+        ReadUpTo(original, g_key.keystream, head) < head ||
+        ReadUpTo(locked, g_lockedHead, head) < head) {
+        *problem = PAIR_SHORT_READ;
+        return RC_FAILED;
+    }
+    if (memcmp(g_key.keystream, g_lockedHead, head) == 0) {
+        *problem = PAIR_SAME_DATA;
+        return RC_FAILED;
+    }
+    XorBytes(g_key.keystream, g_lockedHead, head);
+    g_key.keystreamLength = head;
+    return RC_OK;
+}

@@ -1,0 +1,102 @@
+#include "tests/ui/program.h"
+
+const wchar_t kTitle[] = L"Felnox1 Decryptor 1.0.2.4";
+const wchar_t kCaption[] = L"Felnox1decrypt";
+const wchar_t kFirstTitle[] = L"Please select original (non-encrypted) file";
+const wchar_t kSecondTitle[] = L"Please select encrypted file (locked-)";
+
+using namespace uidriver;
+
+std::wstring Plain(const std::wstring& path)
+{
+    return path.compare(0, 4, L"\\\\?\\") == 0 ? path.substr(4) : path;
+}
+
+void ProgramTest::SetUp()
+{
+    folder_ = MakeScratchFolder(L"program");
+    program_ = folder_ + L"\\program";
+    data_ = folder_ + L"\\data";
+    ASSERT_TRUE(CreateDirectoryW(program_.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(data_.c_str(), nullptr));
+    // The tests run from the build folder; the program is built beside them.
+    wchar_t built[MAX_PATH];
+    GetFullPathNameW(L"ui\\felnox1decrypt.exe", MAX_PATH, built, nullptr);
+    ASSERT_TRUE(CopyFileW(built, (program_ + L"\\felnox1decrypt.exe").c_str(), FALSE))
+        << Narrow(built);
+}
+
+void ProgramTest::TearDown()
+{
+    if (process_.IsRunning()) {
+        ADD_FAILURE() << "the program was still running: " << Narrow(DescribeWindows(process_.id()));
+        process_.Kill();
+    }
+    RemoveTree(folder_);
+}
+
+void ProgramTest::Start(const std::wstring& argument)
+{
+    StartWithArguments(argument.empty() ? L"" : QuoteArgument(argument));
+}
+
+void ProgramTest::StartWithArguments(const std::wstring& commandLine)
+{
+    ASSERT_TRUE(process_.Start(Plain(program_) + L"\\felnox1decrypt.exe", commandLine, Plain(folder_)));
+    window_ = WaitForWindow(process_.id(), kTitle, kWait);
+    ASSERT_TRUE(window_) << "no main window";
+}
+
+void ProgramTest::PutKeyBesideProgram(const Bytes& key)
+{
+    WriteBytes(program_ + L"\\felnox1.key", key);
+}
+
+HWND ProgramTest::WaitForBox(std::wstring* text)
+{
+    HWND box = WaitForMessageBox(process_.id(), kCaption, kWait);
+    if (!box) {
+        ADD_FAILURE() << "no message box; windows: " << Narrow(DescribeWindows(process_.id()));
+        return nullptr;
+    }
+    *text = GetMessageBoxText(box);
+    return box;
+}
+
+void ProgramTest::Answer(const std::wstring& expected, int button)
+{
+    std::wstring text;
+    HWND box = WaitForBox(&text);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(Narrow(text), Narrow(expected));
+    ASSERT_TRUE(ClickButton(box, button));
+    ASSERT_TRUE(WaitForWindowClosed(box, kWait));
+}
+
+HWND ProgramTest::WaitForOpen(const wchar_t* title)
+{
+    HWND dialog = WaitForOpenDialog(process_.id(), title, kWait);
+    EXPECT_TRUE(dialog) << "no dialog " << Narrow(title) << "; windows: "
+                        << Narrow(DescribeWindows(process_.id()));
+    return dialog;
+}
+
+void ProgramTest::Choose(const wchar_t* title, const std::wstring& path)
+{
+    HWND dialog = WaitForOpen(title);
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(ChooseFileInOpenDialog(dialog, Plain(path), kWait)) << Narrow(path);
+}
+
+void ProgramTest::PressContinue()
+{
+    ASSERT_TRUE(ClickButton(window_, 1000));
+}
+
+void ProgramTest::ExpectEndsAfterExit()
+{
+    ASSERT_TRUE(ClickButton(window_, 1001));
+    DWORD code = 1;
+    EXPECT_TRUE(process_.WaitForExit(kWait, &code));
+    EXPECT_EQ(code, 0u);
+}

@@ -1,0 +1,45 @@
+// Runs the real felnox1decrypt.exe from a folder of its own and drives it.
+#pragma once
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/files.h"
+#include "tests/ui/driver.h"
+
+extern const wchar_t kTitle[];
+extern const wchar_t kCaption[];
+extern const wchar_t kFirstTitle[];
+extern const wchar_t kSecondTitle[];
+
+enum : DWORD { kWait = 20000 };
+
+// A path without the \\?\ prefix, as a user would type it.
+std::wstring Plain(const std::wstring& path);
+
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Starts the program with one argument (none if empty) and waits for its window.
+    void Start(const std::wstring& argument);
+    void StartWithArguments(const std::wstring& commandLine);
+    void PutKeyBesideProgram(const Bytes& key);
+
+    // Waits for a box with the program's caption; returns it and puts its text in *text.
+    HWND WaitForBox(std::wstring* text);
+    // Waits for a box, checks its text and presses the button.
+    void Answer(const std::wstring& expected, int button);
+    HWND WaitForOpen(const wchar_t* title);
+    void Choose(const wchar_t* title, const std::wstring& path);
+    void PressContinue();
+    void ExpectEndsAfterExit();
+
+    std::wstring folder_;   // scratch space of the test
+    std::wstring program_;  // folder that holds the copy of the program
+    std::wstring data_;     // the folder to scan
+    uidriver::Process process_;
+    HWND window_ = nullptr;
+};

@@ -1,0 +1,192 @@
+// The recovery run end to end: the real program, its real dialogs and boxes.
+#include <gtest/gtest.h>
+
+#include "tests/support/locker.h"
+#include "tests/ui/program.h"
+#include "tests/ui/samples.h"
+
+using namespace uidriver;
+
+namespace {
+
+const wchar_t kTooSmall[] = L"Selected file is too small. At least 4-16 KB of input data required.";
+const wchar_t kTooSmallForTrailer[] =
+    L"Selected file is too small. More than 16 KB of input data required.";
+const wchar_t kNoMatch[] =
+    L"No match between files found. Second file should be like first, just encrypted.";
+const wchar_t kSameData[] = L"Data is selected files appears to be the same. You have to select "
+                            L"encrypted file and its original version.";
+const wchar_t kUsePickedKey[] = L"Would you like to use the selected file as the decryption key?";
+
+class RunTest : public ProgramTest {
+protected:
+    void SetUp() override
+    {
+        ProgramTest::SetUp();
+        keystream_ = RandomBytes(32768, 7);
+        body_ = RandomBytes(120, 8);
+        pair_ = folder_ + L"\\pair";
+        CreateDirectoryW(pair_.c_str(), nullptr);
+    }
+
+    // Waits for the final box, checks the count and the full bar, presses OK.
+    void ExpectFinalCount(int count)
+    {
+        std::wstring text;
+        HWND box = WaitForBox(&text);
+        ASSERT_TRUE(box);
+        EXPECT_EQ(Narrow(text), "Decrypted files total: " + std::to_string(count) + ".");
+        int position = -1;
+        EXPECT_TRUE(GetProgressPos(window_, &position));
+        EXPECT_EQ(position, 255);
+        ASSERT_TRUE(ClickButton(box, IDOK));
+        ASSERT_TRUE(WaitForWindowClosed(box, kWait));
+        EXPECT_FALSE(IsControlEnabled(window_, 1000)) << "Continue must stay disabled after a scan";
+    }
+
+    void ExpectContinueEnabledAgain()
+    {
+        EXPECT_TRUE(WaitUntil([&] { return IsControlEnabled(window_, 1000); }, kWait));
+        EXPECT_FALSE(FindMessageBox(process_.id(), kCaption)) << "unexpected message box";
+    }
+
+    std::wstring KeyQuestion() const
+    {
+        return L"Would you like to use file <" + Plain(program_) + L"\\felnox1.key> as a key?";
+    }
+
+    Bytes keystream_;
+    Bytes body_;
+    std::wstring pair_; // where the user keeps an original and its locked copy
+};
+
+TEST_F(RunTest, KeyFileBesideTheProgramAcceptedScansAtOnce)
+{
+    const auto samples = LockPlainTree(data_, keystream_, 12);
+    PutKeyBesideProgram(KeyFileFormB(keystream_));
+    Start(Plain(data_));
+    PressContinue();
+    Answer(KeyQuestion(), IDYES);
+    ExpectFinalCount(12);
+    ExpectRecovered(samples);
+    EXPECT_FALSE(FindWindowByTitle(process_.id(), kFirstTitle)) << "a file dialog appeared";
+    ExpectEndsAfterExit();
+}
+
+TEST_F(RunTest, KeyFileDeclinedAsksForAPairAndCancellingReenablesContinue)
+{
+    PutKeyBesideProgram(KeyFileFormB(keystream_));
+    Start(Plain(data_));
+    PressContinue();
+    Answer(KeyQuestion(), IDNO);
+    HWND dialog = WaitForOpen(kFirstTitle);
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(CancelOpenDialog(dialog, kWait));
+    ExpectContinueEnabledAgain();
+    ExpectEndsAfterExit();
+}
+
+TEST_F(RunTest, PlainPairGivesTheKeyForTheWholeFolder)
+{
+    const auto samples = LockPlainTree(data_, keystream_, 9);
+    const Bytes original = RandomBytes(30000, 9);
+    WriteBytes(pair_ + L"\\spare.doc", original);
+    const std::wstring locked = WritePlainLocked(pair_, L"spare.doc", original, keystream_);
+
+    Start(Plain(data_));
+    PressContinue();
+    Choose(kFirstTitle, pair_ + L"\\spare.doc");
+    HWND second = WaitForOpen(kSecondTitle);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(Narrow(GetOpenDialogFileName(second)).substr(0, 16), "locked-spare.doc");
+    ASSERT_TRUE(ChooseFileInOpenDialog(second, Plain(locked), kWait));
+    ExpectFinalCount(9);
+    ExpectRecovered(samples);
+    ExpectEndsAfterExit();
+}
+
+TEST_F(RunTest, TrailerPairGivesTheKeyForTheWholeFolder)
+{
+    const uint32_t head = 24000;
+    const auto samples = LockTrailerTree(data_, keystream_, head, body_, 7);
+    const Bytes original = RandomBytes(40000, 10);
+    WriteBytes(pair_ + L"\\photo.jpg", original);
+    CreateDirectoryW((pair_ + L"\\locked").c_str(), nullptr);
+    WriteBytes(pair_ + L"\\locked\\photo.jpg", LockWithTrailer(original, keystream_, head, body_));
+
+    Start(Plain(data_));
+    PressContinue();
+    Choose(kFirstTitle, pair_ + L"\\photo.jpg");
+    Choose(kSecondTitle, pair_ + L"\\locked\\photo.jpg");
+    ExpectFinalCount(7);
+    ExpectRecovered(samples);
+    ExpectEndsAfterExit();
+}
+
+TEST_F(RunTest, TheKeyFileItselfPickedInTheFirstDialog)
+{
+    const auto samples = LockPlainTree(data_, keystream_, 4);
+    WriteBytes(pair_ + L"\\felnox1.key", KeyFileFormB(keystream_));
+    Start(Plain(data_));
+    PressContinue();
+    Choose(kFirstTitle, pair_ + L"\\felnox1.key");
+    Answer(kUsePickedKey, IDYES);
+    ExpectFinalCount(4);
+    ExpectRecovered(samples);
+    ExpectEndsAfterExit();
+}
+
+TEST_F(RunTest, RefusalsAreToldAndLeaveNoKey)
+{
+    const Bytes small = RandomBytes(4095, 11);
+    WriteBytes(pair_ + L"\\small.txt", small);
+    const Bytes original = RandomBytes(16895, 12);
+    WriteBytes(pair_ + L"\\short.doc", original);
+    WriteBytes(pair_ + L"\\short-locked.doc", LockWithTrailer(original, keystream_, 5000, body_));
+    const Bytes unrelated = RandomBytes(16895, 13);
+    WriteBytes(pair_ + L"\\unrelated.doc", unrelated);
+
+    Start(Plain(data_));
+
+    // Too small: told, and the first dialog opens again at once.
+    PressContinue();
+    Choose(kFirstTitle, pair_ + L"\\small.txt");
+    Answer(kTooSmall, IDOK);
+    HWND again = WaitForOpen(kFirstTitle);
+    ASSERT_TRUE(again);
+    ASSERT_TRUE(CancelOpenDialog(again, kWait));
+    ExpectContinueEnabledAgain();
+
+    // Trailer layout with an original below 16896 bytes.
+    PressContinue();
+    Choose(kFirstTitle, pair_ + L"\\short.doc");
+    Choose(kSecondTitle, pair_ + L"\\short-locked.doc");
+    Answer(kTooSmallForTrailer, IDOK);
+    ExpectContinueEnabledAgain();
+
+    // Two files that are not one before and after locking.
+    PressContinue();
+    Choose(kFirstTitle, pair_ + L"\\short.doc");
+    Choose(kSecondTitle, pair_ + L"\\unrelated.doc");
+    Answer(kNoMatch, IDOK);
+    ExpectContinueEnabledAgain();
+
+    // The same file twice.
+    PressContinue();
+    Choose(kFirstTitle, pair_ + L"\\short.doc");
+    Choose(kSecondTitle, pair_ + L"\\short.doc");
+    Answer(kSameData, IDOK);
+    ExpectContinueEnabledAgain();
+
+    // A cancelled dialog ends silently.
+    PressContinue();
+    HWND first = WaitForOpen(kFirstTitle);
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(CancelOpenDialog(first, kWait));
+    ExpectContinueEnabledAgain();
+
+    EXPECT_EQ(ListFolder(data_).size(), 0u);
+    ExpectEndsAfterExit();
+}
+
+} // namespace

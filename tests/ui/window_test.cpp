@@ -1,0 +1,96 @@
+// The main window end to end: keyboard, Exit during a scan, the Russian face.
+#include <gtest/gtest.h>
+
+#include "tests/support/locker.h"
+#include "tests/ui/program.h"
+#include "tests/ui/samples.h"
+
+using namespace uidriver;
+
+namespace {
+
+class WindowTest : public ProgramTest {};
+
+TEST_F(WindowTest, EnterRightAfterStartEndsTheProgram)
+{
+    Start(Plain(data_));
+    EXPECT_EQ(GetFocusedControlId(window_), 1001);
+    EXPECT_EQ(GetDefaultButtonId(window_), 1001);
+    EXPECT_EQ(Narrow(GetControlText(window_, 1000)), "Continue");
+    EXPECT_EQ(Narrow(GetControlText(window_, 1001)), "Exit");
+    ASSERT_TRUE(PressKey(window_, VK_RETURN));
+    DWORD code = 1;
+    EXPECT_TRUE(process_.WaitForExit(kWait, &code));
+    EXPECT_EQ(code, 0u);
+}
+
+TEST_F(WindowTest, EscapeDoesNotCloseTheWindow)
+{
+    Start(Plain(data_));
+    ASSERT_TRUE(PressKey(window_, VK_ESCAPE));
+    Sleep(500);
+    EXPECT_TRUE(process_.IsRunning());
+    ExpectEndsAfterExit();
+}
+
+TEST_F(WindowTest, ShowsTheIntroductionAndTheBarAtRest)
+{
+    Start(Plain(data_));
+    const std::wstring intro = GetControlText(window_, 1006);
+    EXPECT_EQ(intro.find(L"Free utility to recover files crypted by Trojan.Felnox.1\r\n\r\n"), 0u);
+    EXPECT_NE(intro.find(L"<AS IS>"), std::wstring::npos);
+    int low = -1, high = -1;
+    EXPECT_TRUE(GetProgressRange(window_, &low, &high));
+    EXPECT_TRUE(IsControlEnabled(window_, 1000));
+    ExpectEndsAfterExit();
+}
+
+TEST_F(WindowTest, ExitDuringALongScanLeavesNoPartialCopy)
+{
+    const Bytes keystream = RandomBytes(4096, 20);
+    const auto samples = LockPlainTree(data_, keystream, 3000);
+    PutKeyBesideProgram(KeyFileFormB(keystream));
+    Start(Plain(data_));
+    PressContinue();
+    std::wstring text;
+    HWND box = WaitForBox(&text);
+    ASSERT_TRUE(box);
+    ASSERT_TRUE(ClickButton(box, IDYES));
+
+    // Exit once a few copies are written.
+    ASSERT_TRUE(WaitUntil([&] {
+        int written = 0;
+        for (int i = 0; i < 30; i += 3)
+            written += Exists(samples[size_t(i)].output);
+        return written >= 3;
+    }, kWait));
+    ASSERT_TRUE(ClickButton(window_, 1001));
+    DWORD code = 1;
+    ASSERT_TRUE(process_.WaitForExit(kWait, &code));
+    EXPECT_EQ(code, 0u);
+
+    size_t written = 0;
+    for (const Sample& sample : samples) {
+        if (!Exists(sample.output))
+            continue;
+        ++written;
+        EXPECT_EQ(ReadBytes(sample.output), sample.original) << "partial copy " << Narrow(sample.output);
+    }
+    EXPECT_LT(written, samples.size()) << "the scan ended before Exit: nothing was tested";
+}
+
+TEST_F(WindowTest, RussianLocaleShowsRussianButtonsAndIntroduction)
+{
+    if (PRIMARYLANGID(GetUserDefaultLangID()) != LANG_RUSSIAN)
+        GTEST_SKIP() << "runs under a Russian user locale";
+    Start(Plain(data_));
+    EXPECT_EQ(Narrow(GetControlText(window_, 1000)), u8"Продолжить");
+    EXPECT_EQ(Narrow(GetControlText(window_, 1001)), u8"Выход");
+    EXPECT_EQ(Narrow(GetText(window_)), "Felnox1 Decryptor 1.0.2.4");
+    const std::string intro = Narrow(GetControlText(window_, 1006));
+    EXPECT_EQ(intro.find(u8"Бесплатная утилита для восстановления файлов после Trojan.Felnox.1\r\n\r\n"), 0u);
+    EXPECT_NE(intro.find(u8"<как есть>"), std::string::npos);
+    ExpectEndsAfterExit();
+}
+
+} // namespace

@@ -1,0 +1,11 @@
+// Resource ids, shared by felnox1decrypt.rc and the C++.
+#pragma once
+
+#include "../version.h"
+
+#define IDD_MAIN      103
+#define IDB_BANNER    130
+#define IDI_APP       131
+#define IDC_CONTINUE  1000
+#define IDC_EXIT      1001
+#define IDC_INTRO     1006
