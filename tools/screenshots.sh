@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Takes the screenshots of the window shown in README.md (English and
+# Russian, before and after a scan) into docs/.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/tools/build.sh"
+. "$root/tools/wine-env.sh"
+unset DISPLAY
+trap 'wine_stop; display_stop' EXIT
+display_start
+wine_start
+
+shots="$root/build/screenshots"
+rm -rf "$shots"; mkdir -p "$shots"
+export FELNOX_SCREENSHOTS; FELNOX_SCREENSHOTS=$(winepath -w "$shots")
+cd "$root/build/windows"
+for locale in C.UTF-8 ru_RU.UTF-8; do
+  LC_ALL=$locale wine tests/ui/program_tests.exe --gtest_filter=Screenshots.* | tail -n 1
+done
+python3 "$root/tools/bmp2png.py" "$shots"/*.bmp
+cp "$shots"/*.png "$root/docs/"
+ls "$root"/docs/*.png
