@@ -2,7 +2,8 @@
 // whose drive letters lead only to fixture folders (see the script for the
 // letters). The fixtures are filled here, through the drive letters; the
 // symbolic links of L: and the deep tree of P: are made by the script,
-// because Wine 8 cannot make links and makes deep trees only slowly.
+// because Wine 8 cannot make links and makes deep trees only slowly; the
+// deep tree is there only for a run of the last test alone.
 #include <windows.h>
 
 #include <cstdlib>
@@ -279,6 +280,17 @@ TEST_F(DriveTest, MissingDriveIsSkipped)
     EXPECT_TRUE(g_shown.empty());
 }
 
+TEST_F(DriveTest, StopRequestedScansNoDrive)
+{
+    const std::wstring copy = Fill(L'D', 3);
+    g_stopRequested = true;
+    EXPECT_EQ(ScanAllDrives(), RC_OK);
+    EXPECT_TRUE(g_shown.empty());
+    EXPECT_EQ(ScanDrive(L'D'), RC_OK); // set up, then stopped before the first entry
+    EXPECT_EQ(g_counters.entriesVisited, 0u);
+    EXPECT_FALSE(Exists(copy));
+}
+
 std::vector<uint64_t> g_processedAtPosition;
 
 void RecordProcessed()
@@ -324,7 +336,7 @@ TEST_F(DriveTest, UsedSpaceIsTheDenominator)
 TEST_F(DriveTest, AllDrivesAreScannedFromAToZWithoutTheOpticalOne)
 {
     std::vector<std::wstring> copies;
-    for (const wchar_t* letter = L"ADFLRT"; *letter; ++letter)
+    for (const wchar_t* letter = L"ADFLPRT"; *letter; ++letter)
         copies.push_back(Fill(*letter, 70));
     const std::wstring optical = Fill(L'E', 70);
     const uint32_t decrypted = g_counters.filesDecrypted;
@@ -353,8 +365,11 @@ protected:
         DriveTest::SetUp();
         for (const wchar_t* folder : {L"\\tree", L"\\tree\\a", L"\\tree\\a\\b", L"\\tree\\a\\b\\c", L"\\other"})
             copies_.push_back(WriteLocked(Root(L'L') + folder, std::wstring(L"in") + (wcsrchr(folder, L'\\') + 1)));
-        for (const wchar_t* link : {L"\\tree\\self", L"\\tree\\a\\up", L"\\tree\\a\\b\\c\\back", L"\\other\\root"})
-            ASSERT_TRUE(GetFileAttributesW((Root(L'L') + link).c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+        for (const wchar_t* link : {L"\\tree\\self", L"\\tree\\a\\up", L"\\tree\\a\\b\\c\\back", L"\\other\\root"}) {
+            const DWORD attributes = GetFileAttributesW((Root(L'L') + link).c_str());
+            ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << Narrow(link);
+            ASSERT_TRUE(attributes & FILE_ATTRIBUTE_REPARSE_POINT) << Narrow(link);
+        }
     }
 
     // Each copy written once: none of them numbered.
