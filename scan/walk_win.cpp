@@ -21,7 +21,6 @@
 #include <cwchar>
 
 #include "core/decrypt.h"
-#include "core/state.h"
 #include "scan/progress.h"
 #include "scan/state.h"
 #include "scan/target.h"
