@@ -6,6 +6,23 @@ namespace {
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
+// The index after `count` components that begin at `start`, each with the
+// '\\' that ends it; 0 when the path ends first.
+size_t AfterComponents(const wchar_t* path, size_t length, size_t start, int count)
+{
+    size_t i = start;
+    for (int c = 0; c < count; ++c) {
+        while (i < length && path[i] != L'\\')
+            ++i;
+        if (i >= length)
+            return 0;
+        ++i;
+    }
+    return i;
+}
+
+bool IsUpper(wchar_t c, wchar_t upper) { return c == upper || c == upper + (L'a' - L'A'); }
+
 } // namespace
 
 ScanTarget ClassifyScanPath(const wchar_t* path, wchar_t* letter)
@@ -29,6 +46,22 @@ ScanTarget ClassifyScanPath(const wchar_t* path, wchar_t* letter)
 bool IsExtendedPath(const wchar_t* path)
 {
     return path[0] == L'\\' && path[1] == L'\\' && path[2] == L'?' && path[3] == L'\\';
+}
+
+size_t VolumeRootLength(const wchar_t* path, size_t length)
+{
+    if (length >= 4 && path[0] == L'\\' && path[1] == L'\\' && (path[2] == L'?' || path[2] == L'.') &&
+        path[3] == L'\\') {
+        if (length >= 8 && IsUpper(path[4], L'U') && IsUpper(path[5], L'N') && IsUpper(path[6], L'C') &&
+            path[7] == L'\\')
+            return AfterComponents(path, length, 8, 2);
+        return AfterComponents(path, length, 4, 1);
+    }
+    if (length >= 2 && path[0] == L'\\' && path[1] == L'\\')
+        return AfterComponents(path, length, 2, 2);
+    if (length >= 3 && path[1] == L':' && path[2] == L'\\')
+        return 3;
+    return 0;
 }
 
 size_t MakeExtendedPath(wchar_t* buffer, size_t fullLength)

@@ -28,6 +28,14 @@ ScanTarget ClassifyScanPath(const wchar_t* path, wchar_t* letter);
 // True when the path is in the \\?\ form already and is to be used as it is.
 bool IsExtendedPath(const wchar_t* path);
 
+// The length of the volume root that begins the path, with its separator:
+// 3 for X:\..., 7 for \\?\X:\... (or \\.\X:\...), up to the separator
+// after the share for \\server\share\... and \\?\UNC\server\share\...,
+// up to the separator after the volume name for \\?\Volume{...}\...;
+// 0 when the path has no such root (a relative path, or one that ends
+// before the separator).
+size_t VolumeRootLength(const wchar_t* path, size_t length);
+
 // Turns the full path (as GetFullPathNameW makes it) that lies at
 // buffer + kExtendedPathRoom, fullLength characters and its terminator,
 // into its \\?\ form at the start of buffer, with the terminator:

@@ -9,18 +9,18 @@
 //
 // Links (directory entries with FILE_ATTRIBUTE_REPARSE_POINT: symbolic
 // links, junctions, mount points; under Wine, Unix symbolic links) are
-// followed, except into a directory that is already on the current path
-// (one of the link's own ancestors, the root of the walk included): that
-// would walk the same files again and again until the path limit, each time
-// writing another numbered copy of every locked file. A directory is known
-// by its volume serial number and file index, read only when a link is met,
-// so a tree without links costs no more than its enumerations.
+// followed, except into one of the link's own ancestors: a directory on the
+// walk's current path (the root of the walk included) or above the root on
+// its volume. Entering one would walk the same files again and again until
+// the path limit, each time writing another numbered copy of every locked
+// file. A directory is known by its volume serial number and file index,
+// read only when a link is met (the walk's levels keep theirs once read), so
+// a tree without links costs no more than its enumerations.
 #include <windows.h>
 
 #include <cwchar>
 
 #include "core/decrypt.h"
-#include "core/state.h"
 #include "scan/progress.h"
 #include "scan/state.h"
 #include "scan/target.h"
@@ -87,20 +87,49 @@ const DirectoryIdentity* LevelIdentity(wchar_t* buffer, WalkLevel* level)
     return level->identityState == kIdentityKnown ? &level->identity : nullptr;
 }
 
+// Is the directory whose path is the buffer's first `end` characters the
+// target? The buffer is cut there for the moment.
+bool PrefixIs(wchar_t* buffer, size_t end, const DirectoryIdentity& target)
+{
+    const wchar_t saved = buffer[end];
+    buffer[end] = L'\0';
+    DirectoryIdentity identity;
+    const bool same = ReadIdentity(buffer, &identity) && SameIdentity(identity, target);
+    buffer[end] = saved;
+    return same;
+}
+
+// Is the target one of the directories above the walk's root on its
+// volume? They are the root path's own prefixes, read afresh each time
+// (links are few, and these ancestors are few).
+bool IsAboveRoot(wchar_t* buffer, const DirectoryIdentity& target)
+{
+    size_t end = g_levels[0].pathEnd;
+    const size_t volume = VolumeRootLength(buffer, end);
+    while (end > volume && buffer[end - 1] == L'\\')
+        --end;
+    if (volume == 0 || end <= volume)
+        return false; // no volume root to go up to, or the root is one
+    for (size_t i = end - 1; i >= volume; --i)
+        if (buffer[i] == L'\\' && PrefixIs(buffer, i, target))
+            return true;
+    return PrefixIs(buffer, volume, target);
+}
+
 // A link to a directory, whose path the buffer holds: may the walk enter it?
-// Not when it leads to a directory on the current path, nor when where it
-// leads cannot be told.
+// Not when it leads to one of its own ancestors, nor when where it leads
+// cannot be told.
 bool MayFollowLink(wchar_t* buffer, uint32_t depth)
 {
     DirectoryIdentity target;
     if (!ReadIdentity(buffer, &target))
         return false;
-    for (uint32_t i = 0; i < depth; ++i) {
+    for (uint32_t i = depth; i-- > 0;) {
         const DirectoryIdentity* ancestor = LevelIdentity(buffer, &g_levels[i]);
         if (ancestor != nullptr && SameIdentity(*ancestor, target))
             return false;
     }
-    return true;
+    return !IsAboveRoot(buffer, target);
 }
 
 // Steps 1 and 2 for the directory whose path (length characters) the buffer

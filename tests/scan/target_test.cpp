@@ -63,6 +63,25 @@ TEST(MakeExtendedPath, PrefixesEachKindOfFullPath)
     EXPECT_EQ(Extended(L"\\\\?\\UNC\\s\\h"), L"\\\\?\\UNC\\s\\h");
 }
 
+size_t VolumeRoot(const std::wstring& path) { return VolumeRootLength(path.c_str(), path.size()); }
+
+TEST(VolumeRootLength, EachFormOfRoot)
+{
+    EXPECT_EQ(VolumeRoot(L"C:\\a\\b"), 3u);
+    EXPECT_EQ(VolumeRoot(L"C:\\"), 3u);
+    EXPECT_EQ(VolumeRoot(L"\\\\?\\C:\\a"), 7u);
+    EXPECT_EQ(VolumeRoot(L"\\\\.\\C:\\a"), 7u);
+    EXPECT_EQ(VolumeRoot(L"\\\\?\\C:"), 0u);
+    EXPECT_EQ(VolumeRoot(L"\\\\server\\share\\a"), 15u);
+    EXPECT_EQ(VolumeRoot(L"\\\\server\\share"), 0u);
+    EXPECT_EQ(VolumeRoot(L"\\\\?\\UNC\\server\\share\\a\\b"), 21u);
+    EXPECT_EQ(VolumeRoot(L"\\\\?\\unc\\s\\h\\"), 12u);
+    EXPECT_EQ(VolumeRoot(L"\\\\?\\Volume{1234}\\a"), 17u);
+    EXPECT_EQ(VolumeRoot(L"relative\\a"), 0u);
+    EXPECT_EQ(VolumeRoot(L"C:a"), 0u);
+    EXPECT_EQ(VolumeRoot(L""), 0u);
+}
+
 TEST(IsExtendedPath, OnlyTheQuestionMarkForm)
 {
     EXPECT_TRUE(IsExtendedPath(L"\\\\?\\C:\\"));

@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# Runs the drive tests (scan_drive_tests.exe) in a Wine prefix of their own
+# whose drive letters lead only to fixture folders made here, so that no
+# scan can reach the machine's files: the prefix is made without the usual
+# Z: link to /, and its C: is its own drive_c.
+#
+#   A: floppy   D: hard disk   E: optical (skipped)   F: network
+#   L: symbolic-link loops   P: a tree as deep as Wine can hold (made for
+#   the last run of the executable only)
+#   R: RAM disk   T: a private tmpfs where mount is allowed (exact used space)
+#
+# The drive types live in HKLM\Software\Wine\Drives, which Wine's mount
+# manager reads when the prefix starts, so the registry file and the
+# dosdevices links are written before the prefix's first process.
+#
+# Usage: scan-drive-tests.sh EXE REPORT   (REPORT: the GoogleTest XML to write)
+# FELNOX_DEEP_NAME_LENGTH sets the length of the deep tree's folder names
+# (default 4: about 800 levels; 1 gives about 2000 levels and takes minutes).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+exe=$(realpath "$1")
+report=$(realpath -m "$2")
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/felnox-drives.XXXXXX")
+drives="$work/drives"
+export FELNOX_WINEPREFIX="$work/prefix"
+. "$root/tools/wine-env.sh"
+mounted=
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  [ -n "$mounted" ] && umount "$drives/t" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# A fresh prefix links the user's folders (Desktop, Documents, ...) in
+# drive_c to $HOME; give it an empty home so that C: leads nowhere else.
+export HOME="$work/home"
+unset XDG_CONFIG_HOME
+mkdir -p "$HOME" "$WINEPREFIX/dosdevices" "$WINEPREFIX/drive_c"
+ln -s ../drive_c "$WINEPREFIX/dosdevices/c:"
+for letter in a d e f l p r t; do
+  mkdir -p "$drives/$letter"
+  ln -s "$drives/$letter" "$WINEPREFIX/dosdevices/$letter:"
+done
+export FELNOX_PRIVATE_T=0
+if mount -t tmpfs -o size=64m felnox-drive-t "$drives/t" 2>/dev/null; then
+  mounted=1
+  FELNOX_PRIVATE_T=1
+fi
+cat > "$WINEPREFIX/system.reg" <<'REG'
+WINE REGISTRY Version 2
+;; All keys relative to \\Machine
+
+#arch=win64
+
+[Software\\Wine\\Drives]
+"a:"="floppy"
+"e:"="cdrom"
+"f:"="network"
+"r:"="ramdisk"
+REG
+
+# L: loops made of symbolic links (Wine 8's CreateSymbolicLinkW makes none):
+# to the folder itself, to its parent, to its grandparent, to the drive's root.
+mkdir -p "$drives/l/tree/a/b/c" "$drives/l/other"
+ln -s . "$drives/l/tree/self"
+ln -s .. "$drives/l/tree/a/up"
+ln -s ../.. "$drives/l/tree/a/b/c/back"
+ln -s .. "$drives/l/other/root"
+ln -s no-such-folder "$drives/l/tree/dangling"
+
+wineserver -p </dev/null >/dev/null 2>&1
+wineboot --init </dev/null >/dev/null 2>&1
+[ ! -e "$WINEPREFIX/dosdevices/z:" ] || { echo "scan-drive-tests: a Z: drive appeared" >&2; exit 1; }
+outside=$(find "$WINEPREFIX/drive_c" -type l -exec realpath -m {} + | grep -v "^$work/" || true)
+[ -z "$outside" ] || { echo "scan-drive-tests: links out of the fixtures: $outside" >&2; exit 1; }
+
+cp "$exe" "$WINEPREFIX/drive_c/"
+mkdir -p "$(dirname "$report")"
+status=0
+# run FILTER REPORT: the tests that FILTER selects, their report into REPORT.
+run() {
+  (cd "$WINEPREFIX/drive_c" &&
+   wine "C:\\$(basename "$exe")" --gtest_filter="$1" --gtest_output="xml:C:\\report.xml") || status=1
+  mv "$WINEPREFIX/drive_c/report.xml" "$2" 2>/dev/null || status=1
+}
+run '-*DeepestTree*' "$report"
+
+# P: a chain of folders until its path, as Wine builds it from the prefix's
+# dosdevices link, passes the 4096 bytes Linux allows (Wine reaches all but
+# the last few levels). Walking it takes seconds, so it is made only for
+# the one test that needs it, after the others (among them the scan of
+# every drive) have run.
+python3 - "$drives/p" "$WINEPREFIX/dosdevices/p:" "${FELNOX_DEEP_NAME_LENGTH:-4}" <<'PY'
+import os, sys
+folder, seen_as, length = sys.argv[1], sys.argv[2], int(sys.argv[3])
+name = "d" * length
+os.chdir(folder)
+path = len(seen_as)
+while path < 4096 + 2 * (length + 1):
+    os.mkdir(name)
+    os.chdir(name)
+    path += length + 1
+PY
+run '*DeepestTree*' "${report%.xml}-deep.xml"
+exit $status
