@@ -1,4 +1,4 @@
-// The position of the progress bar at a display update of the walk (Part 2.1).
+// The position of the progress bar at a display update of the walk.
 // Pure arithmetic: no Windows header, builds anywhere.
 #pragma once
 

@@ -1,5 +1,5 @@
-// What a command-line argument asks to scan (Part 2.2, with issue 3's
-// mending of folder paths). Pure string work: no Windows header.
+// What a command-line argument asks to scan, and the full \\?\ form of a
+// folder path. Pure string work: no Windows header.
 #pragma once
 
 #include <cstddef>
@@ -18,8 +18,7 @@ enum class ScanTarget {
     kFolder,  // anything else
 };
 
-// Classifies the argument as given, before any conversion, exactly as Part
-// 2.2 steps 1 to 4 say: trailing '\' and '/' are discounted, then a length of
+// Classifies the argument as given, before any conversion: trailing '\' and '/' are discounted, then a length of
 // 2 with ':' second is the drive of the first character, and a length of 6
 // of the form \\?\X: (any third character) is the drive of the fifth.
 // *letter is written for kDrive only.

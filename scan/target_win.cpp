@@ -1,4 +1,4 @@
-// The scan targets of Part 2.2: one drive, every drive, or the path given
+// The scan targets: one drive, every drive, or the path given
 // on the command line.
 #include <windows.h>
 #include <winioctl.h>
@@ -18,8 +18,8 @@ enum : uint64_t { kFolderDenominator = 1048576 };
 // The path buffer of the walk: a drive's root or the folder given.
 wchar_t g_walkPath[kPathCapacity];
 
-// Optical drives are skipped. Windows reports the type for the device path
-// the Part names; Wine answers 0 (unknown) there, so the root path is asked
+// Optical drives are skipped. Windows reports the type for the device path;
+// Wine answers 0 (unknown) there, so the root path is asked
 // whenever the device path gives no type (0) or no root (1).
 bool IsOpticalDrive(const wchar_t* device, wchar_t letter)
 {

@@ -1,5 +1,5 @@
-// The walk over a directory tree (Part 2.1), and the scan targets built on
-// it (Part 2.2). All of them run on the scan thread, one at a time.
+// The walk over a directory tree, and the scan targets built on it. All of
+// them run on the scan thread, one at a time.
 #pragma once
 
 #include "core/status.h"

@@ -1,4 +1,4 @@
-// The directory walk of Part 2.1, without recursion.
+// The directory walk, without recursion.
 //
 // Each directory being walked is one level of a fixed stack: its open
 // enumeration and the position in the path buffer where its entries' names

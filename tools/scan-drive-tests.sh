@@ -13,13 +13,16 @@
 # manager reads when the prefix starts, so the registry file and the
 # dosdevices links are written before the prefix's first process.
 #
-# Usage: scan-drive-tests.sh EXE REPORT   (REPORT: the GoogleTest XML to write)
+# Usage: scan-drive-tests.sh EXE REPORT PROGRAM
+#   REPORT: the GoogleTest XML to write; PROGRAM: felnox1decrypt.exe, which
+#   one test starts from C:\ to scan every drive
 # FELNOX_DEEP_NAME_LENGTH sets the length of the deep tree's folder names
 # (default 4: about 800 levels; 1 gives about 2000 levels and takes minutes).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 exe=$(realpath "$1")
 report=$(realpath -m "$2")
+program=$(realpath "$3")
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/felnox-drives.XXXXXX")
 drives="$work/drives"
@@ -77,7 +80,9 @@ wineboot --init </dev/null >/dev/null 2>&1
 outside=$(find "$WINEPREFIX/drive_c" -type l -exec realpath -m {} + | grep -v "^$work/" || true)
 [ -z "$outside" ] || { echo "scan-drive-tests: links out of the fixtures: $outside" >&2; exit 1; }
 
-cp "$exe" "$WINEPREFIX/drive_c/"
+# No window manager here: Wine must not wait for one when a window hides.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+cp "$exe" "$program" "$WINEPREFIX/drive_c/"
 mkdir -p "$(dirname "$report")"
 status=0
 # run FILTER REPORT: the tests that FILTER selects, their report into REPORT.

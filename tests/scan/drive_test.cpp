@@ -13,11 +13,13 @@
 
 #include <gtest/gtest.h>
 
+#include "core/state.h"
 #include "scan/progress.h"
 #include "scan/state.h"
 #include "scan/walk.h"
 #include "tests/scan/recorder.h"
 #include "tests/scan/tree.h"
+#include "tests/ui/driver.h"
 
 namespace {
 
@@ -354,6 +356,40 @@ TEST_F(DriveTest, AllDrivesAreScannedFromAToZWithoutTheOpticalOne)
                   (i == 0 || g_shown[i - 1].kind == Shown::kPosition);
     EXPECT_GE(starts, wcslen(kScanned));
     EXPECT_GE(g_counters.filesDecrypted - decrypted, copies.size());
+}
+
+// The real program, given two arguments, scans every drive: the script puts
+// it at C:\felnox1decrypt.exe, and its key beside it.
+TEST_F(DriveTest, ProgramGivenTwoArgumentsScansEveryDrive)
+{
+    std::vector<std::wstring> copies;
+    for (const wchar_t* letter = L"ADFRT"; *letter; ++letter)
+        copies.push_back(WriteLocked(Root(*letter), std::wstring(1, *letter)));
+    const std::wstring optical = WriteLocked(Root(L'E'), L"E");
+    Write(L"C:\\felnox1.key", Bytes(g_key.keystream, g_key.keystream + 4096));
+
+    uidriver::Process program;
+    ASSERT_TRUE(program.Start(L"C:\\felnox1decrypt.exe", L"D:\\ E:\\", L"C:\\"));
+    HWND window = uidriver::WaitForWindow(program.id(), L"Felnox1 Decryptor 1.0.2.4", 30000);
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(uidriver::ClickButton(window, 1000));
+    HWND box = uidriver::WaitForMessageBox(program.id(), L"Felnox1decrypt", 30000);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(Narrow(uidriver::GetMessageBoxText(box)),
+              "Would you like to use file <C:\\felnox1.key> as a key?");
+    ASSERT_TRUE(uidriver::ClickButton(box, IDYES));
+    ASSERT_TRUE(uidriver::WaitForWindowClosed(box, 30000));
+    box = uidriver::WaitForMessageBox(program.id(), L"Felnox1decrypt", 120000);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(Narrow(uidriver::GetMessageBoxText(box)), "Decrypted files total: 5.");
+    ASSERT_TRUE(uidriver::ClickButton(box, IDOK));
+    ASSERT_TRUE(uidriver::WaitForWindowClosed(box, 30000));
+    ASSERT_TRUE(uidriver::ClickButton(window, 1001));
+    EXPECT_TRUE(program.WaitForExit(30000));
+
+    for (const std::wstring& copy : copies)
+        EXPECT_EQ(ReadBytes(copy), Original(copy.substr(4, 1))) << Narrow(copy);
+    EXPECT_FALSE(Exists(optical));
 }
 
 // L:\tree holds links to itself, to its parent and to its grandparent;

@@ -1,4 +1,4 @@
-// The bar arithmetic of Part 2.1 and the denominator of Part 2.2, alone.
+// The bar arithmetic and the drive denominator, alone.
 #include <gtest/gtest.h>
 
 #include "scan/progress.h"
@@ -35,7 +35,7 @@ TEST(DriveBarPosition, DenominatorOfOne)
 
 TEST(DriveBarPosition, ExactForHugeSizes)
 {
-    // The Part's product (processed << 8) would wrap here; the result must not.
+    // The plain product (processed << 8) would wrap here; the result must not.
     EXPECT_EQ(DriveBarPosition(kMax / 2, kMax), 127u);
     EXPECT_EQ(DriveBarPosition(kMax - 1, kMax), 255u);
     EXPECT_EQ(DriveBarPosition(kMax, kMax), 256u);
