@@ -4,6 +4,9 @@
 // and is complete before the scan thread exists; from then on the scan
 // thread only reads it. No lock is needed: there is one key and one scan
 // per process. The decryption buffers are used by the scan thread alone.
+// The key file's contents and the two 64 KiB blocks in which a file pair is
+// compared are private to key_win.cpp and pair_win.cpp, on the interface
+// thread.
 #pragma once
 
 #include <cstdint>

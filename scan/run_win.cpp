@@ -22,11 +22,6 @@ enum : DWORD {
 
 const wchar_t kKeyFileName[] = L"felnox1.key";
 
-// The argument list lives as long as the process: the scan thread reads its
-// path from it.
-wchar_t** g_arguments;
-int g_argumentCount;
-
 DWORD WINAPI ScanThread(void* parameter)
 {
     const wchar_t* path = static_cast<const wchar_t*>(parameter);

@@ -11,3 +11,5 @@ ScanCounters g_counters;
 ProgressSink g_progress = {ShowNoText, SetNoRange, SetNoPosition, SetNoColor};
 std::atomic<bool> g_stopRequested{false};
 void* g_scanThread;
+wchar_t** g_arguments;
+int g_argumentCount;

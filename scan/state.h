@@ -5,7 +5,13 @@
 // its operations do nothing. g_stopRequested is set by the interface thread
 // when the user presses Exit and read by the walk between two files.
 // g_scanThread is the scan thread's handle, created by the recovery run and
-// released by the main window.
+// waited for by the entry point. g_arguments is the command line split into
+// arguments, kept for the life of the process because the scan thread reads
+// its path from it.
+//
+// The walk's own buffers (its stack of open directories and the find data)
+// and the path buffer of a scan target are private to walk_win.cpp and
+// target_win.cpp; like these counters they belong to the scan thread alone.
 #pragma once
 
 #include <atomic>
@@ -35,3 +41,5 @@ extern ScanCounters g_counters;
 extern ProgressSink g_progress;
 extern std::atomic<bool> g_stopRequested;
 extern void* g_scanThread;
+extern wchar_t** g_arguments;
+extern int g_argumentCount;
