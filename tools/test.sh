@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs the whole test suite under Wine (and Xvfb for
-# the window tests). Installs what is missing on a Debian 12 machine.
+# the window tests), then a minute of each fuzzer (FELNOX_FUZZ_SECONDS to
+# change it). Installs what is missing on a Debian 12 machine.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 start=$(date +%s)
@@ -23,7 +24,11 @@ rm -rf "$build/results"; mkdir -p "$build/results"
 status=0
 ctest --test-dir "$build" --output-on-failure --timeout 600 || status=$?
 
-# CTest counts one test per executable; count the cases too.
-python3 "$root/tools/count-results.py" "$build/results" || status=1
+# A minute per fuzzer, natively; each fuzzer counts as one case below.
+echo "fuzzing each target for ${FELNOX_FUZZ_SECONDS:=60} s"
+FELNOX_FUZZ_REPORT="$build/results/fuzz.xml" "$root/tools/fuzz.sh" "$FELNOX_FUZZ_SECONDS" || status=1
+
 echo "suite wall time: $(( $(date +%s) - start )) s"
+# CTest counts one test per executable; count the cases too. This stays the last line.
+python3 "$root/tools/count-results.py" "$build/results" || status=1
 exit $status
