@@ -4,14 +4,12 @@
 
 #include <aclapi.h>
 
-#include <cstring>
-
 #include "tests/support/files.h"
 #include "tests/ui/driver.h"
 
 namespace {
 
-const DWORD kTakesEffectWithin = 10000; // ms
+const DWORD kChmodWithin = 20000; // ms
 
 bool UnderWine()
 {
@@ -77,47 +75,64 @@ bool SetDacl(const std::wstring& folder, FolderAccess access)
     return ok;
 }
 
-// Wine starts a Unix program through CreateProcessW, but the handle it gives
-// back does not follow that program: the caller waits for the effect.
-bool RunChmod(const std::wstring& folder, const char* mode)
+// The Unix path of a Windows path, under Wine.
+std::wstring UnixPath(const std::wstring& path)
 {
     typedef char*(CDECL * ToUnix)(const wchar_t*);
-    typedef wchar_t*(CDECL * ToDos)(const char*);
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    const auto toUnix = reinterpret_cast<ToUnix>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "wine_get_unix_file_name")));
-    const auto toDos = reinterpret_cast<ToDos>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "wine_get_dos_file_name")));
-    if (!toUnix || !toDos)
-        return false;
-    char* unixPath = toUnix(folder.c_str());
-    wchar_t* chmod = toDos("/bin/chmod");
-    bool started = false;
-    if (unixPath && chmod) {
-        wchar_t unixWide[4096];
-        MultiByteToWideChar(CP_UTF8, 0, unixPath, -1, unixWide, 4096);
-        std::wstring mode16(mode, mode + strlen(mode));
-        std::wstring commandLine = L"chmod " + mode16 + L" " + uidriver::QuoteArgument(unixWide);
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process;
-        started = CreateProcessW(chmod, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                 nullptr, &startup, &process) != 0;
-        if (started) {
-            CloseHandle(process.hThread);
-            CloseHandle(process.hProcess);
-        }
-    }
+    const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* unixPath = toUnix ? toUnix(path.c_str()) : nullptr;
+    if (!unixPath)
+        return L"";
+    wchar_t wide[4096];
+    MultiByteToWideChar(CP_UTF8, 0, unixPath, -1, wide, 4096);
     HeapFree(GetProcessHeap(), 0, unixPath);
-    HeapFree(GetProcessHeap(), 0, chmod);
-    return started;
+    return wide;
+}
+
+// Runs chmod under Wine, which starts a Unix program through CreateProcessW
+// but gives back a handle that does not follow it: the shell that runs
+// chmod then writes a marker file, and its appearance says chmod is done.
+bool Chmod(const std::wstring& folder, const wchar_t* mode)
+{
+    static int serial = 0;
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring marker = std::wstring(temp) + L"felnox-chmod-" +
+                                std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++serial);
+    typedef wchar_t*(CDECL * ToDos)(const char*);
+    const auto toDos = reinterpret_cast<ToDos>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
+    wchar_t* shell = toDos ? toDos("/bin/sh") : nullptr;
+    const std::wstring unixFolder = UnixPath(folder), unixMarker = UnixPath(marker);
+    if (!shell || unixFolder.empty() || unixMarker.empty()) {
+        HeapFree(GetProcessHeap(), 0, shell);
+        return false;
+    }
+    std::wstring commandLine = L"sh -c " + uidriver::QuoteArgument(L"chmod " + std::wstring(mode) +
+                                                                   L" '" + unixFolder + L"'; : > '" +
+                                                                   unixMarker + L"'");
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    const bool started = CreateProcessW(shell, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                        nullptr, &startup, &process) != 0;
+    HeapFree(GetProcessHeap(), 0, shell);
+    if (!started)
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    const bool done = uidriver::WaitUntil(
+        [&] { return GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES; }, kChmodWithin);
+    DeleteFileW(marker.c_str());
+    return done;
 }
 
 } // namespace
 
 bool SetFolderAccess(const std::wstring& folder, FolderAccess access)
 {
-    const char* modes[] = {"755", "555", "000"};
-    const bool set = UnderWine() ? RunChmod(folder, modes[int(access)]) : SetDacl(folder, access);
-    return set && uidriver::WaitUntil([&] { return Shows(folder, access); }, kTakesEffectWithin);
+    const wchar_t* modes[] = {L"755", L"555", L"000"};
+    const bool set = UnderWine() ? Chmod(folder, modes[int(access)]) : SetDacl(folder, access);
+    return set && Shows(folder, access);
 }
