@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth googletest locales python3
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev llvm-14 clang-tidy-14
 )
 
 missing=()

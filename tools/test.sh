@@ -1,10 +1,28 @@
 #!/usr/bin/env bash
-# Builds everything and runs the whole test suite under Wine (and Xvfb for
-# the window tests). Installs what is missing on a Debian 12 machine.
+# Builds everything, runs the static checks, the whole test suite under
+# Wine (and Xvfb for the window tests), then a minute of each fuzzer
+# (FELNOX_FUZZ_SECONDS to change it). Installs what is missing on a Debian
+# 12 machine.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 start=$(date +%s)
 "$root/tools/build.sh"
+
+build="$root/build/windows"
+rm -rf "$build/results"; mkdir -p "$build/results"
+status=0
+
+# A step that is no GoogleTest program counts as one case: NAME, 0 if it passed.
+report_step() {
+  local failure=""
+  [ "$2" -eq 0 ] || failure="<failure message=\"$1 failed\"/>"
+  printf '<testsuites><testsuite name="%s"><testcase name="%s" classname="%s">%s</testcase></testsuite></testsuites>\n' \
+    "$1" "$1" "$1" "$failure" >"$build/results/$1.xml"
+}
+lint=0
+"$root/tools/lint.sh" || lint=1
+report_step StaticChecks $lint
+[ $lint -eq 0 ] || status=1
 
 . "$root/tools/wine-env.sh"
 small_disk="$root/build/small-disk"
@@ -18,12 +36,13 @@ if mountpoint -q "$small_disk" || mount -t tmpfs -o size=4m felnox-small "$small
   export FELNOX_SMALL_DISK; FELNOX_SMALL_DISK=$(winepath -w "$small_disk")
 fi
 
-build="$root/build/windows"
-rm -rf "$build/results"; mkdir -p "$build/results"
-status=0
 ctest --test-dir "$build" --output-on-failure --timeout 600 || status=$?
 
-# CTest counts one test per executable; count the cases too.
-python3 "$root/tools/count-results.py" "$build/results" || status=1
+# A minute per fuzzer, natively; each fuzzer counts as one case below.
+echo "fuzzing each target for ${FELNOX_FUZZ_SECONDS:=60} s"
+FELNOX_FUZZ_REPORT="$build/results/fuzz.xml" "$root/tools/fuzz.sh" "$FELNOX_FUZZ_SECONDS" || status=1
+
 echo "suite wall time: $(( $(date +%s) - start )) s"
+# CTest counts one test per executable; count the cases too. This stays the last line.
+python3 "$root/tools/count-results.py" "$build/results" || status=1
 exit $status

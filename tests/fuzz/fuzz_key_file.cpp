@@ -1,5 +1,6 @@
 // Any key file contents: a key is taken only when it fits the file, the
-// keystream never overruns, and a refused file leaves the key alone.
+// keystream never overruns, a refused file leaves the key alone, and the
+// keystream taken deciphers what it enciphers.
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -28,6 +29,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         uint64_t(key.keystreamLength) + key.reference.totalLength + 4 > size)
         abort();
     if (key.reference.headLength == 0 && (size != kPlainHeadLength || key.reference.totalLength != 0))
+        abort();
+    // The keystream deciphers what it enciphers.
+    std::vector<uint8_t> head(file.begin(), file.begin() + key.keystreamLength);
+    XorBytes(head.data(), key.keystream, key.keystreamLength);
+    XorBytes(head.data(), key.keystream, key.keystreamLength);
+    if (memcmp(head.data(), file.data(), key.keystreamLength) != 0)
         abort();
     return 0;
 }

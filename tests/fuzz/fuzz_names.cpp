@@ -1,11 +1,38 @@
 // Any file name: the name rules never write past the buffer they are given,
-// and a name they produce is terminated and as long as they say.
+// a name they produce is terminated and as long as they say, and only
+// felnox1.key (in any ASCII case) is taken for a key file's name.
 #include <cstdint>
 #include <cstdlib>
 #include <cwchar>
 #include <vector>
 
+#include "core/key.h"
 #include "core/names.h"
+
+namespace {
+
+// The name read as a path: a key file when its last component is
+// felnox1.key in any case of the letters A to Z, and only then.
+void CheckKeyName(const std::vector<wchar_t>& path)
+{
+    const wchar_t kKeyName[] = L"felnox1.key";
+    const Status status = CheckKeyFileName(path.data());
+    const wchar_t* slash = wcsrchr(path.data(), L'\\');
+    if (slash == nullptr) {
+        if (status != RC_FAILED)
+            abort();
+        return;
+    }
+    bool same = wcslen(slash + 1) == wcslen(kKeyName);
+    for (size_t i = 0; same && kKeyName[i] != 0; ++i) {
+        const wchar_t c = slash[1 + i];
+        same = c == kKeyName[i] || (c >= L'A' && c <= L'Z' && c - L'A' + L'a' == kKeyName[i]);
+    }
+    if (status != (same ? RC_OK : RC_NOT_KEY_NAME))
+        abort();
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -35,5 +62,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const size_t proposed = ProposeLockedPath(out.data(), capacity, name.data());
     if (proposed != 0 && (proposed >= capacity || out[proposed] != 0))
         abort();
+    CheckKeyName(name);
     return 0;
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/files.h"
+#include "tests/support/pe.h"
 
 namespace {
 
@@ -172,40 +173,6 @@ TEST_F(BuiltProgram, ManifestRunsAsInvokerWithCommonControls6)
     EXPECT_NE(text.find("name=\"Microsoft.Windows.Common-Controls\""), std::string::npos);
     EXPECT_NE(text.find("version=\"6.0.0.0\""), std::string::npos);
 }
-
-// The PE headers and import table, read from the file as it lies on disk.
-class PeFile {
-public:
-    explicit PeFile(const Bytes& bytes) : bytes_(bytes) {}
-    const IMAGE_NT_HEADERS64* Headers() const
-    {
-        const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(bytes_.data());
-        return reinterpret_cast<const IMAGE_NT_HEADERS64*>(bytes_.data() + dos->e_lfanew);
-    }
-    size_t Offset(DWORD rva) const
-    {
-        const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(Headers());
-        for (int i = 0; i < Headers()->FileHeader.NumberOfSections; ++i, ++section)
-            if (rva >= section->VirtualAddress && rva < section->VirtualAddress + section->Misc.VirtualSize)
-                return rva - section->VirtualAddress + section->PointerToRawData;
-        return 0;
-    }
-    std::vector<std::string> Imports() const
-    {
-        std::vector<std::string> names;
-        const DWORD rva = Headers()->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
-        for (auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(bytes_.data() + Offset(rva));
-             entry->Name; ++entry) {
-            std::string name(reinterpret_cast<const char*>(bytes_.data() + Offset(entry->Name)));
-            std::transform(name.begin(), name.end(), name.begin(), ::tolower);
-            names.push_back(name);
-        }
-        return names;
-    }
-
-private:
-    const Bytes& bytes_;
-};
 
 TEST_F(BuiltProgram, ImportsOnlySystemLibraries)
 {

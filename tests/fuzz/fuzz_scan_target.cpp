@@ -1,0 +1,103 @@
+// Any command-line argument: the classification reads only up to the
+// terminator, writes the drive letter only for a drive, does not change
+// with trailing separators, and the \\?\ form of a full path stays inside
+// the buffer it is made in.
+#include <cstdint>
+#include <cstdlib>
+#include <cwchar>
+#include <vector>
+
+#include "scan/target.h"
+
+namespace {
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+bool StartsWith(const std::vector<wchar_t>& text, const wchar_t* prefix)
+{
+    const size_t length = wcslen(prefix);
+    return text.size() > length && wmemcmp(text.data(), prefix, length) == 0;
+}
+
+void CheckClassification(const std::vector<wchar_t>& path)
+{
+    const size_t length = path.size() - 1;
+    const wchar_t kUnset = 0xFFFF;
+    wchar_t letter = kUnset;
+    const ScanTarget target = ClassifyScanPath(path.data(), &letter);
+
+    size_t kept = length; // without the trailing separators
+    while (kept > 0 && IsSeparator(path[kept - 1]))
+        --kept;
+    switch (target) {
+    case ScanTarget::kNothing:
+        if (kept != 0 || letter != kUnset)
+            abort();
+        break;
+    case ScanTarget::kDrive:
+        // X: or \\?\X: (any third character): the letter stands before the colon.
+        if ((kept != 2 && kept != 6) || path[kept - 1] != L':' || letter != path[kept - 2])
+            abort();
+        break;
+    case ScanTarget::kFolder:
+        if (kept == 0 || letter != kUnset)
+            abort();
+        break;
+    }
+
+    // The same argument with one more separator of either kind.
+    for (wchar_t separator : {L'\\', L'/'}) {
+        std::vector<wchar_t> longer(path.begin(), path.end() - 1);
+        longer.push_back(separator);
+        longer.push_back(0);
+        wchar_t again = kUnset;
+        if (ClassifyScanPath(longer.data(), &again) != target || again != letter)
+            abort();
+    }
+    IsExtendedPath(path.data());
+}
+
+// The full path lies kExtendedPathRoom characters into the buffer, as the
+// folder scan leaves it; the result must begin with \\?\ and keep the rest.
+void CheckExtendedForm(const std::vector<wchar_t>& full)
+{
+    const size_t length = full.size() - 1;
+    std::vector<wchar_t> buffer(kExtendedPathRoom);
+    buffer.insert(buffer.end(), full.begin(), full.end());
+    const size_t made = MakeExtendedPath(buffer.data(), length);
+
+    std::vector<wchar_t> expected = {L'\\', L'\\', L'?', L'\\'};
+    size_t skip = 0;
+    if (StartsWith(full, L"\\\\?\\") || StartsWith(full, L"\\\\.\\")) {
+        skip = 4;
+    } else if (StartsWith(full, L"\\\\")) {
+        expected.insert(expected.end(), {L'U', L'N', L'C', L'\\'});
+        skip = 2;
+    }
+    expected.insert(expected.end(), full.begin() + long(skip), full.end());
+    if (made != expected.size() - 1 || made >= buffer.size() ||
+        wmemcmp(buffer.data(), expected.data(), expected.size()) != 0)
+        abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size > 2 * 4096)
+        return 0;
+    // 16-bit characters, as Windows passes them; a zero ends the argument.
+    std::vector<wchar_t> path;
+    for (size_t i = 0; i + 1 < size; i += 2) {
+        const wchar_t c = wchar_t(data[i] | data[i + 1] << 8);
+        if (c == 0)
+            break;
+        path.push_back(c);
+    }
+    path.push_back(0);
+    // Exact-size buffers, so that a read past the terminator is caught.
+    path.shrink_to_fit();
+    CheckClassification(path);
+    CheckExtendedForm(path);
+    return 0;
+}
