@@ -42,6 +42,12 @@ ctest --test-dir "$build" --output-on-failure --timeout 600 || status=$?
 echo "fuzzing each target for ${FELNOX_FUZZ_SECONDS:=60} s"
 FELNOX_FUZZ_REPORT="$build/results/fuzz.xml" "$root/tools/fuzz.sh" "$FELNOX_FUZZ_SECONDS" || status=1
 
+# Every test that docs/reliability.md names ran.
+docs=0
+python3 "$root/tools/check-doc-tests.py" "$root/docs/reliability.md" "$build/results" || docs=1
+report_step DocumentedTestsRan $docs
+[ $docs -eq 0 ] || status=1
+
 echo "suite wall time: $(( $(date +%s) - start )) s"
 # CTest counts one test per executable; count the cases too. This stays the last line.
 python3 "$root/tools/count-results.py" "$build/results" || status=1
