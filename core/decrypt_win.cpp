@@ -103,8 +103,11 @@ Status DecryptLockedFile(const wchar_t* path, uint32_t nameOffset)
     status = FillOutputFile(path, output, headRead, reference.totalLength);
     CloseHandle(output);
     // Never leave a half-decrypted file under a name the user would trust.
-    if (Failed(status))
+    // The copy may have taken the locked file's read-only attribute.
+    if (Failed(status)) {
+        SetFileAttributesW(g_outputPath, FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(g_outputPath);
+    }
 
 out:
     CloseHandle(locked);
