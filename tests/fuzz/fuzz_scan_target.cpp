@@ -99,5 +99,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     path.shrink_to_fit();
     CheckClassification(path);
     CheckExtendedForm(path);
+    // The volume root is a prefix of the path: it never reaches past it.
+    const size_t length = path.size() - 1;
+    if (VolumeRootLength(path.data(), length) > length)
+        abort();
     return 0;
 }
