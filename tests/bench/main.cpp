@@ -1,0 +1,582 @@
+// felnox_bench: how close the scan and the decryption come to what the file
+// system must do anyway. Each figure is measured against its floor on the
+// same tree, in this one process, the two interleaved: run by run for the
+// scans, file by file for the decryption. tools/bench.sh builds and runs
+// it; the test suite does not.
+//
+//   felnox_bench --work FOLDER --program EXE [--reps N] [--memory-reps N]
+//                [--quick] [--only 1,2,3,4,5] [--markdown FILE]
+//
+// FOLDER is made, filled with the trees and removed again; EXE is the
+// built felnox1decrypt.exe, run for figure 5. --quick uses small trees, to
+// try the benchmark out.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/key.h"
+#include "core/state.h"
+#include "scan/state.h"
+#include "scan/walk.h"
+#include "tests/bench/decryption.h"
+#include "tests/bench/floors.h"
+#include "tests/bench/measure.h"
+#include "tests/bench/program_memory.h"
+#include "tests/bench/report.h"
+#include "tests/bench/trees.h"
+#include "tests/bench/window.h"
+#include "tests/support/files.h"
+
+namespace {
+
+struct Options {
+    std::wstring work;
+    std::wstring program;
+    std::wstring markdown;
+    int reps = 7;
+    int memoryReps = 5;
+    size_t treeFiles = 100000;
+    size_t smallFiles = 2000;
+    size_t smallSize = 64 << 10;
+    size_t largeFiles = 200;
+    size_t largeSize = 8 << 20;
+    size_t displayFiles = 20000;
+    std::set<int> only;
+    bool Wants(int figure) const { return only.empty() || only.count(figure); }
+};
+
+Options g_options;
+ProgressSink g_noDisplay; // the scanner's own hooks, which do nothing
+std::vector<Row> g_rows;
+std::vector<Row> g_profile;
+std::vector<std::string> g_notes;
+
+void Say(const std::string& text)
+{
+    printf("%s\n", text.c_str());
+    fflush(stdout);
+}
+
+[[noreturn]] void Abort(const std::string& why)
+{
+    Say("benchmark failed: " + why);
+    RemoveTree(g_options.work);
+    exit(2);
+}
+
+void Check(bool ok, const std::string& why)
+{
+    if (!ok)
+        Abort(why);
+}
+
+std::string Count(size_t n)
+{
+    std::string digits = std::to_string(n), grouped;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            grouped += ' ';
+        grouped += digits[i];
+    }
+    return grouped;
+}
+
+std::string Size(size_t bytes)
+{
+    return bytes >= (1 << 20) ? std::to_string(bytes >> 20) + " MiB"
+                              : std::to_string(bytes >> 10) + " KiB";
+}
+
+std::wstring KeyFolder(Layout layout)
+{
+    return g_options.work + (layout == Layout::kPlain ? L"\\key-plain" : L"\\key-trailer");
+}
+
+void UseKey(Layout layout)
+{
+    Check(!Failed(LoadKeyFile((KeyFolder(layout) + L"\\felnox1.key").c_str())), "key file refused");
+}
+
+void PrepareWork()
+{
+    RemoveTree(g_options.work);
+    Check(MakeFolder(g_options.work), "cannot make " + Narrow(g_options.work));
+    for (Layout layout : {Layout::kPlain, Layout::kTrailer}) {
+        const Bytes key = BenchKeyFile(layout);
+        Check(MakeFolder(KeyFolder(layout)) &&
+                  WriteFileBytes(KeyFolder(layout) + L"\\felnox1.key", key.data(), key.size()),
+              "cannot write a key file");
+    }
+    const std::wstring program = g_options.work + L"\\program";
+    const Bytes key = BenchKeyFile(Layout::kPlain);
+    Check(MakeFolder(program) &&
+              CopyFileW(g_options.program.c_str(), (program + L"\\felnox1decrypt.exe").c_str(),
+                        FALSE) &&
+              WriteFileBytes(program + L"\\felnox1.key", key.data(), key.size()),
+          "cannot copy the program from " + Narrow(g_options.program));
+}
+
+// A scan as the program's scan thread makes it, with the display hooks in
+// g_progress; returns its seconds.
+double TimedScan(const std::wstring& root)
+{
+    g_counters = {};
+    const double start = Now();
+    g_progress.setBarRange();
+    g_progress.setBarPosition(0);
+    ScanPath(root.c_str());
+    g_progress.setBarPosition(kBarMaximum);
+    return Now() - start;
+}
+
+// Figures 1 and 2: the scan of ordinary files against a walk that does what
+// the scan must do to each file, and no more.
+void FigureWalk(const std::wstring& tree, const TreeShape& shape)
+{
+    if (g_options.Wants(1)) {
+        UseKey(Layout::kPlain);
+        const Run scan = [&] {
+            const double seconds = TimedScan(tree);
+            Check(g_counters.entriesVisited == shape.Entries() && g_counters.filesDecrypted == 0,
+                  "figure 1: the scan met other entries than the tree's");
+            return seconds;
+        };
+        const Run floor = [&] {
+            const double start = Now();
+            const FloorWalk walk = WalkOnly(tree);
+            const double seconds = Now() - start;
+            Check(walk.entries == shape.Entries(), "figure 1: the floor walk missed entries");
+            return seconds;
+        };
+        Say("figure 1: scan with a plain-layout key against FindFirstFileW/FindNextFileW");
+        const auto seconds = Interleave(g_options.reps, {scan, floor}, [] {});
+        g_rows.push_back(RatioRow("1", "scan, plain-layout key, " + Count(shape.files) + " files",
+                                  "FindFirstFileW/FindNextFileW walk", seconds[0], seconds[1], 1.10));
+    }
+    if (g_options.Wants(2)) {
+        UseKey(Layout::kTrailer);
+        const Run scan = [&] {
+            const double seconds = TimedScan(tree);
+            Check(g_counters.entriesVisited == shape.Entries() && g_counters.filesDecrypted == 0,
+                  "figure 2: the scan met other entries than the tree's");
+            return seconds;
+        };
+        const Run floor = [&] {
+            const double start = Now();
+            const FloorWalk walk = WalkAndReadTails(tree, g_key.reference.totalLength);
+            const double seconds = Now() - start;
+            Check(walk.entries == shape.Entries() && walk.failures == 0,
+                  "figure 2: the floor could not read every file's tail");
+            return seconds;
+        };
+        Say("figure 2: scan with a trailer-layout key against a walk reading each file's tail");
+        const auto seconds = Interleave(g_options.reps, {scan, floor}, [] {});
+        g_rows.push_back(RatioRow("2",
+                                  "scan, trailer-layout key (T = " +
+                                      std::to_string(g_key.reference.totalLength) + " bytes), " +
+                                      Count(shape.files) + " files",
+                                  "walk + open, read last T bytes, close", seconds[0], seconds[1],
+                                  1.10));
+    }
+}
+
+// Figure 3: the decryption of one set of locked files against copying them,
+// and where the decryption's time goes.
+void FigureDecrypt(Layout layout, const LockedSet& set, size_t size, double limit)
+{
+    const std::string what = Count(set.shape.files) + " files of " + Size(size) + ", " +
+                             (layout == Layout::kPlain ? "plain" : "trailer") + " layout";
+    UseKey(layout);
+    Say("figure 3: decryption of " + what + " against CopyFileW, file by file");
+    DecryptionTimes times;
+    Check(MeasureDecryption(set, layout, g_options.reps, &times),
+          "figure 3: a decryption or a copy failed");
+    g_rows.push_back(RatioRow("3", "DecryptLockedFile on " + what,
+                              "CopyFileW of each to a fresh name", times.decrypt, times.copy,
+                              limit));
+
+    const std::string tail = layout == Layout::kTrailer ? " and trailer" : "";
+    const std::vector<std::pair<std::string, const std::vector<double>*>> steps = {
+        {"DecryptLockedFile, whole", &times.decrypt},
+        {"open the locked file, read its head" + tail + ", close", &times.read},
+        {std::string("claim the output's fresh name (CREATE_NEW)") +
+             (layout == Layout::kTrailer ? "; the first name tried is the locked file's own" : ""),
+         &times.create},
+        {"CopyFileW over that output (it exists, so bFailIfExists is FALSE)", &times.copyOver},
+        {std::string("write the head through the claiming handle") +
+             (layout == Layout::kTrailer ? ", cut the trailer" : "") + ", close it",
+         &times.write},
+    };
+    const double files = double(set.shape.files);
+    for (const auto& step : steps) {
+        Row row = RatioRow("3", what + ": " + step.first, "CopyFileW to a fresh name",
+                           *step.second, times.copy, 0);
+        row.figureValue = Fixed(Summarize(*step.second).median / files * 1e6, 0) + " us/file";
+        row.floorValue = Fixed(Summarize(times.copy).median / files * 1e6, 0) + " us/file";
+        row.target = row.met = "";
+        g_profile.push_back(row);
+    }
+}
+
+// Figure 5: the real program's memory, run after run on `target`; the
+// medians of idle, scanning and final-box peaks.
+struct MemoryRuns {
+    Spread idlePrivate, peakPrivate, boxPrivate, idleSet, peakSet;
+};
+
+MemoryRuns WatchRuns(const std::wstring& target, const std::vector<std::wstring>& outputs,
+                     size_t expected)
+{
+    std::vector<double> idlePrivate, peakPrivate, boxPrivate, idleSet, peakSet;
+    for (int rep = 0; rep < g_options.memoryReps; ++rep) {
+        ProgramMemory memory;
+        std::string error;
+        Check(WatchProgram(g_options.work + L"\\program", target, &memory, &error),
+              "figure 5: " + error);
+        Check(memory.decrypted == expected, "figure 5: the program reported another count");
+        Check(DeleteAll(outputs), "figure 5: an output was missing");
+        idlePrivate.push_back(double(memory.idlePrivate));
+        peakPrivate.push_back(double(memory.peakPrivate));
+        boxPrivate.push_back(double(memory.boxPrivate));
+        idleSet.push_back(double(memory.idleWorkingSet));
+        peakSet.push_back(double(memory.peakWorkingSet));
+        Say("  run " + std::to_string(rep + 1) + ": " + Fixed(memory.seconds, 1) +
+            " s; private bytes " + Mebibytes(memory.idlePrivate) + " idle, " +
+            Mebibytes(memory.peakPrivate) + " scanning, " + Mebibytes(memory.boxPrivate) +
+            " with the final box; working set " + Mebibytes(memory.idleWorkingSet) + ", " +
+            Mebibytes(memory.peakWorkingSet) + ", " + Mebibytes(memory.boxWorkingSet));
+    }
+    return {Summarize(idlePrivate), Summarize(peakPrivate), Summarize(boxPrivate),
+            Summarize(idleSet), Summarize(peakSet)};
+}
+
+// The same run on an empty folder: the window, the key file's question,
+// the scan thread and its final box, without a single file.
+const MemoryRuns& EmptyFolderRuns()
+{
+    static bool measured = false;
+    static MemoryRuns runs;
+    if (!measured) {
+        const std::wstring empty = g_options.work + L"\\empty";
+        Check(MakeFolder(empty), "cannot make an empty folder");
+        Say("figure 5: memory of felnox1decrypt.exe scanning an empty folder");
+        runs = WatchRuns(empty, {}, 0);
+        measured = true;
+        g_notes.push_back("Figure 5, the program on an empty folder: private bytes " +
+                          Mebibytes(runs.idlePrivate.median) + " with its window idle, " +
+                          Mebibytes(runs.boxPrivate.median) + " once it showed its count (0); "
+                          "working set " + Mebibytes(runs.idleSet.median) + " idle.");
+    }
+    return runs;
+}
+
+void FigureMemory(const std::wstring& target, const std::string& during,
+                  const std::vector<std::wstring>& outputs, size_t expected)
+{
+    const MemoryRuns& empty = EmptyFolderRuns();
+    Say("figure 5: memory of felnox1decrypt.exe during " + during);
+    const MemoryRuns runs = WatchRuns(target, outputs, expected);
+    Row row;
+    row.number = "5";
+    row.reps = g_options.memoryReps;
+    row.figure = "peak private bytes of the program during " + during;
+    row.floor = "the same program on an empty folder";
+    row.figureValue = Mebibytes(runs.peakPrivate.median);
+    row.floorValue = Mebibytes(empty.boxPrivate.median);
+    row.ratio = Fixed(runs.peakPrivate.median / empty.boxPrivate.median, 3);
+    row.spread = Fixed(runs.peakPrivate.low / 1048576, 2) + " to " +
+                 Fixed(runs.peakPrivate.high / 1048576, 2) + " MiB";
+    row.target = "< 8 MiB";
+    row.met = runs.peakPrivate.median < 8 * 1048576.0 ? "yes" : "no";
+    g_rows.push_back(row);
+    row.figure = "peak working set of the program during " + during;
+    row.figureValue = Mebibytes(runs.peakSet.median);
+    row.floorValue = Mebibytes(empty.peakSet.median);
+    row.ratio = Fixed(runs.peakSet.median / empty.peakSet.median, 3);
+    row.spread = Fixed(runs.peakSet.low / 1048576, 2) + " to " +
+                 Fixed(runs.peakSet.high / 1048576, 2) + " MiB";
+    row.target = row.met = "";
+    g_rows.push_back(row);
+}
+
+void FigureProgramSize()
+{
+    ProgramMemory notepad;
+    if (WatchNotepad(&notepad)) {
+        Row row;
+        row.number = "5";
+        row.figure = "for comparison: Wine's own notepad.exe, idle, private bytes";
+        row.floor = "-";
+        row.reps = 1;
+        row.figureValue = Mebibytes(double(notepad.idlePrivate));
+        row.floorValue = row.ratio = row.spread = "-";
+        g_rows.push_back(row);
+    }
+
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    Check(GetFileAttributesExW(g_options.program.c_str(), GetFileExInfoStandard, &data),
+          "cannot read the size of the program");
+    Row row;
+    row.number = "5";
+    row.figure = "size of felnox1decrypt.exe";
+    row.floor = "-";
+    row.reps = 1;
+    row.figureValue = Fixed(data.nFileSizeLow / 1024.0, 1) + " KiB";
+    row.floorValue = row.ratio = row.spread = "-";
+    g_rows.push_back(row);
+}
+
+void FiguresOnOrdinaryTree()
+{
+    const std::wstring tree = g_options.work + L"\\tree";
+    TreeShape shape;
+    Say("writing " + Count(g_options.treeFiles) + " ordinary files");
+    Check(MakeFolder(tree) && MakeOrdinaryTree(tree, g_options.treeFiles, &shape),
+          "cannot write the tree");
+    g_notes.push_back("Tree of figures 1, 2 and 5: " + Count(shape.files) + " ordinary files in " +
+                      Count(shape.folders) + " folders (three levels of ten), " +
+                      Mebibytes(double(shape.bytes)) + "; " + Count(shape.tinyFiles) +
+                      " files are smaller than the trailer (0 to 135 bytes), the others 136 bytes "
+                      "to 8 KiB.");
+    FigureWalk(tree, shape);
+    if (g_options.Wants(5))
+        FigureMemory(tree, "(1)", {}, 0);
+    RemoveTree(tree);
+}
+
+void FiguresOnLockedFiles()
+{
+    const std::wstring locked = g_options.work + L"\\locked";
+    const std::wstring smallRoot = locked + L"\\small", largeRoot = locked + L"\\large";
+    for (Layout layout : {Layout::kPlain, Layout::kTrailer}) {
+        const bool memory = layout == Layout::kPlain && g_options.Wants(5);
+        if (!g_options.Wants(3) && !memory)
+            continue;
+        Say(std::string("writing the locked files, ") +
+            (layout == Layout::kPlain ? "plain" : "trailer") + " layout");
+        LockedSet smallSet, largeSet;
+        Check(MakeFolder(locked) &&
+                  MakeLockedSet(smallRoot, layout, g_options.smallFiles, g_options.smallSize, 100,
+                                &smallSet) &&
+                  MakeLockedSet(largeRoot, layout, g_options.largeFiles, g_options.largeSize, 100,
+                                &largeSet),
+              "cannot write the locked files");
+        if (g_options.Wants(3)) {
+            FigureDecrypt(layout, smallSet, g_options.smallSize, 1.25);
+            FigureDecrypt(layout, largeSet, g_options.largeSize, 1.05);
+        }
+        if (memory) {
+            std::vector<std::wstring> outputs = smallSet.outputs;
+            outputs.insert(outputs.end(), largeSet.outputs.begin(), largeSet.outputs.end());
+            FigureMemory(locked, "(3)", outputs, outputs.size());
+        }
+        RemoveTree(locked);
+    }
+    g_notes.push_back("Locked files of figure 3: " + Count(g_options.smallFiles) + " of " +
+                      Size(g_options.smallSize) + " and " + Count(g_options.largeFiles) + " of " +
+                      Size(g_options.largeSize) +
+                      " (trailer included), 100 to a folder; the decrypted copies and the floor's "
+                      "copies are removed after every run.");
+}
+
+// Figure 4: the window's display. The display operations are wrapped to
+// count what the scan sends; every variant goes through the same wrappers.
+ProgressSink g_inner;
+uint32_t g_textsSent;
+uint32_t g_barChanges;
+uint32_t g_lastBar;
+
+void CountText(const wchar_t* text)
+{
+    ++g_textsSent;
+    g_inner.setStatusText(text);
+}
+void PassRange() { g_inner.setBarRange(); }
+void CountPosition(uint32_t position)
+{
+    if (position != g_lastBar) {
+        ++g_barChanges;
+        g_lastBar = position;
+    }
+    g_inner.setBarPosition(position);
+}
+void PassColor() { g_inner.setBarColor(); }
+const ProgressSink kCounting = {CountText, PassRange, CountPosition, PassColor};
+
+double ScanWithDisplay(const std::wstring& root, const ProgressSink& display)
+{
+    g_inner = display;
+    g_progress = kCounting;
+    g_textsSent = g_barChanges = 0;
+    g_lastBar = UINT32_MAX;
+    const double seconds = TimedScan(root);
+    g_progress = g_noDisplay;
+    return seconds;
+}
+
+Row CostRow(const std::string& figure, const std::string& floor, const std::vector<double>& costs)
+{
+    const Spread cost = Summarize(costs);
+    Row row;
+    row.number = "4";
+    row.figure = figure;
+    row.floor = floor;
+    row.reps = int(costs.size());
+    row.figureValue = Milliseconds(cost.median);
+    row.floorValue = "-";
+    row.ratio = "-";
+    row.spread = Fixed(cost.low * 1000, 3) + " to " + Fixed(cost.high * 1000, 3) + " ms";
+    return row;
+}
+
+void FigureDisplay()
+{
+    const std::wstring root = g_options.work + L"\\display";
+    TreeShape shape;
+    std::vector<std::wstring> outputs;
+    Say("writing the folder of figure 4");
+    Check(MakeDisplayTree(root, g_options.displayFiles, &shape, &outputs),
+          "cannot write the folder of figure 4");
+    UseKey(Layout::kPlain);
+    uint32_t texts = 0, barChanges = 0;
+    std::vector<std::vector<double>> seconds;
+    const bool opened = WithMainWindow([&] {
+        const ProgressSink window = g_progress;
+        g_progress = g_noDisplay;
+        const ProgressSink textOnly = {window.setStatusText, g_noDisplay.setBarRange,
+                                       g_noDisplay.setBarPosition, g_noDisplay.setBarColor};
+        auto variant = [&](const ProgressSink& display, bool record) -> Run {
+            return [&, display, record] {
+                const double time = ScanWithDisplay(root, display);
+                Check(g_counters.filesDecrypted == outputs.size(),
+                      "figure 4: not every locked file was decrypted");
+                if (record) {
+                    texts = g_textsSent;
+                    barChanges = g_barChanges;
+                }
+                return time;
+            };
+        };
+        Say("figure 4: folder scan with the window's display against display hooks doing nothing");
+        seconds = Interleave(g_options.reps, {variant(g_noDisplay, false), variant(window, true),
+                                              variant(textOnly, false)},
+                             [&] { Check(DeleteAll(outputs), "figure 4: an output was missing"); },
+                             1);
+    });
+    Check(opened, "cannot open the main window");
+    RemoveTree(root);
+
+    const std::string scan = "folder scan of " + Count(shape.files) + " files";
+    const std::string quiet = "the same scan, display hooks doing nothing";
+    // Beyond the status text, the window may only repaint its bar, and only
+    // when the position changes: at most one repaint per visible change.
+    const double allowed = 1 + double(barChanges) / double(texts);
+    Row full = RatioRow("4", scan + " with the window's display", quiet, seconds[1], seconds[0], 0);
+    Row text = RatioRow("4", scan + ", the window's status text only", quiet, seconds[2],
+                        seconds[0], 0);
+    Row over = RatioRow("4", "the window's display over its status text only",
+                        "the text-only scan, same round", seconds[1], seconds[2], allowed);
+    full.target = "<= text only, plus one repaint per bar change";
+    full.met = over.met;
+    text.target = text.met = "";
+    over.target = "<= 1 + bar changes / updates = " + Fixed(allowed, 4);
+    g_rows.push_back(full);
+    g_rows.push_back(text);
+    g_rows.push_back(over);
+    g_rows.push_back(CostRow("one display update in that scan (" + Count(texts) + " updates, " +
+                                 Count(barChanges) + " bar changes)",
+                             "(window - nothing) / updates",
+                             CostEach(seconds[1], seconds[0], texts)));
+    g_rows.push_back(CostRow("its status text alone", "(text only - nothing) / updates",
+                             CostEach(seconds[2], seconds[0], texts)));
+    g_notes.push_back("Folder of figure 4: " + Count(shape.files) + " files in " +
+                      Count(shape.folders) + " folders of 200, one in a hundred locked (plain "
+                      "layout, 4 KiB), so that the bar moves; the window is the program's own "
+                      "dialog, run by an interface thread of the benchmark while its main thread "
+                      "scans, as the program's scan thread does.");
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == L"--work" && hasValue)
+            g_options.work = argv[++i];
+        else if (arg == L"--program" && hasValue)
+            g_options.program = argv[++i];
+        else if (arg == L"--markdown" && hasValue)
+            g_options.markdown = argv[++i];
+        else if (arg == L"--reps" && hasValue)
+            g_options.reps = _wtoi(argv[++i]);
+        else if (arg == L"--memory-reps" && hasValue)
+            g_options.memoryReps = _wtoi(argv[++i]);
+        else if (arg == L"--only" && hasValue) {
+            for (const wchar_t* p = argv[++i]; *p; ++p)
+                if (*p >= L'1' && *p <= L'5')
+                    g_options.only.insert(*p - L'0');
+        } else if (arg == L"--quick") {
+            g_options.treeFiles = 5000;
+            g_options.smallFiles = 200;
+            g_options.largeFiles = 10;
+            g_options.displayFiles = 2000;
+            g_options.reps = 3;
+            g_options.memoryReps = 2;
+        } else {
+            fprintf(stderr, "unknown argument: %ls\n", arg.c_str());
+            return 1;
+        }
+    }
+    if (g_options.work.empty() || g_options.program.empty() || g_options.reps < 1 ||
+        g_options.memoryReps < 1) {
+        fprintf(stderr, "usage: felnox_bench --work FOLDER --program EXE [--reps N] "
+                        "[--memory-reps N] [--quick] [--only 12345] [--markdown FILE]\n");
+        return 1;
+    }
+    // The scan works on \\?\ paths; the floors get the same.
+    wchar_t full[MAX_PATH];
+    const DWORD length = GetFullPathNameW(g_options.work.c_str(), MAX_PATH, full, nullptr);
+    if (length == 0 || length >= MAX_PATH) {
+        fprintf(stderr, "cannot use %ls as the work folder\n", g_options.work.c_str());
+        return 1;
+    }
+    g_options.work = std::wstring(L"\\\\?\\") + full;
+    g_noDisplay = g_progress;
+    PrepareWork();
+
+    if (g_options.Wants(1) || g_options.Wants(2) || g_options.Wants(5))
+        FiguresOnOrdinaryTree();
+    if (g_options.Wants(3) || g_options.Wants(5))
+        FiguresOnLockedFiles();
+    if (g_options.Wants(4))
+        FigureDisplay();
+    if (g_options.Wants(5))
+        FigureProgramSize();
+    RemoveTree(g_options.work);
+
+    printf("\n%s\n", TextTable(g_rows).c_str());
+    if (!g_profile.empty())
+        printf("Where a decryption's time goes, per file:\n%s\n", TextTable(g_profile).c_str());
+    for (const std::string& note : g_notes)
+        printf("%s\n", note.c_str());
+    if (!g_options.markdown.empty()) {
+        FILE* out = _wfopen(g_options.markdown.c_str(), L"wb");
+        Check(out != nullptr, "cannot write " + Narrow(g_options.markdown));
+        fputs(MarkdownTable(g_rows).c_str(), out);
+        fputs("\n", out);
+        if (!g_profile.empty())
+            fprintf(out, "Where a decryption's time goes, per file:\n\n%s\n",
+                    MarkdownTable(g_profile).c_str());
+        for (const std::string& note : g_notes)
+            fprintf(out, "- %s\n", note.c_str());
+        fclose(out);
+    }
+    return 0;
+}
