@@ -46,14 +46,16 @@ void Accumulate(const Sample& sample, uint64_t* workingSet, uint64_t* privateByt
 }
 
 // The final count: a box with the program's caption (the main window has
-// another title). Cheap enough to look for at every sample.
-HWND FindFinalBox(DWORD processId)
+// another title) other than the question that came before it, found as
+// soon as it exists, visible or not yet. Cheap enough to look for at every
+// sample.
+HWND FindFinalBox(DWORD processId, HWND question)
 {
     HWND window = nullptr;
     while ((window = FindWindowExW(nullptr, window, L"#32770", kMessageCaption)) != nullptr) {
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);
-        if (owner == processId && IsWindowVisible(window))
+        if (owner == processId && window != question)
             return window;
     }
     return nullptr;
@@ -103,7 +105,7 @@ bool WatchProgram(const std::wstring& programFolder, const std::wstring& target,
     HWND final = nullptr;
     Sample pending = {};
     bool havePending = false;
-    while (!(final = FindFinalBox(process.id())) && Now() - start < kScanWait / 1000.0) {
+    while (!(final = FindFinalBox(process.id(), question)) && Now() - start < kScanWait / 1000.0) {
         if (havePending)
             Accumulate(pending, &memory->peakWorkingSet, &memory->peakPrivate);
         pending = TakeSample(process.handle());
@@ -113,6 +115,9 @@ bool WatchProgram(const std::wstring& programFolder, const std::wstring& target,
     if (!final)
         return Fail(error, "no final count", process);
     memory->seconds = Now() - start;
+    final = WaitForMessageBox(process.id(), kMessageCaption, kWindowWait);
+    if (!final)
+        return Fail(error, "the final count was never shown", process);
     Sleep(500);
     Accumulate(TakeSample(process.handle()), &memory->boxWorkingSet, &memory->boxPrivate);
     const std::wstring text = GetMessageBoxText(final);

@@ -14,7 +14,7 @@ struct ProgramMemory {
     // The most seen while the program scanned.
     uint64_t peakWorkingSet = 0;
     uint64_t peakPrivate = 0;
-    // The most seen once it showed the final count, in a box of its scan thread.
+    // Once it showed the final count, in a box of its scan thread.
     uint64_t boxWorkingSet = 0;
     uint64_t boxPrivate = 0;
     uint32_t decrypted = 0; // the count the program reported
