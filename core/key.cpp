@@ -20,6 +20,11 @@ void XorBytes(uint8_t* dst, const uint8_t* src, uint32_t count)
         dst[i] ^= src[i];
 }
 
+bool TooSmallToBeLocked(const KeyState& key, uint64_t size)
+{
+    return key.reference.headLength != 0 && size < key.reference.totalLength;
+}
+
 Status CheckKeyFileName(const wchar_t* path)
 {
     const wchar_t* name = wcsrchr(path, L'\\');

@@ -33,6 +33,12 @@ Status CheckKeyFileName(const wchar_t* path);
 // Takes the key from the whole contents of a key file. Writes *key only on RC_OK.
 Status ParseKeyFile(const uint8_t* data, uint32_t size, KeyState* key);
 
+// True when a file of this size cannot be locked with the key: in the
+// trailer layout it is shorter than the trailer it would end in. The walk
+// knows every size before it opens the file, and skipping these saves an
+// open and a read for each small file of a drive.
+bool TooSmallToBeLocked(const KeyState& key, uint64_t size);
+
 // dst[i] ^= src[i] for i below count: enciphers and deciphers alike.
 void XorBytes(uint8_t* dst, const uint8_t* src, uint32_t count);
 

@@ -21,6 +21,8 @@
 #include <cwchar>
 
 #include "core/decrypt.h"
+#include "core/key.h"
+#include "core/state.h"
 #include "scan/progress.h"
 #include "scan/state.h"
 #include "scan/target.h"
@@ -203,7 +205,8 @@ Status WalkDirectory(wchar_t* buffer)
             } else {
                 const uint64_t size = (uint64_t(g_entry.nFileSizeHigh) << 32) | g_entry.nFileSizeLow;
                 g_counters.processedBytes += size;
-                if (DecryptLockedFile(buffer, level.nameStart) == RC_OK)
+                if (!TooSmallToBeLocked(g_key, size) &&
+                    DecryptLockedFile(buffer, level.nameStart) == RC_OK)
                     ++g_counters.filesDecrypted;
                 ++g_counters.filesSeen;
                 if (g_counters.folderMode)

@@ -205,6 +205,23 @@ TEST_F(WalkTest, AFileThatFailsToDecryptIsStillSeenAndProcessed)
     EXPECT_EQ(ReadBytes(folder_ + L"\\good.doc"), Bytes(300, 2));
 }
 
+// The walk skips files too small to end in the key's trailer without opening
+// them; a file that is the trailer alone (an empty file, locked) is not one.
+TEST_F(WalkTest, TrailerLayoutSkipsOnlyFilesShorterThanTheTrailer)
+{
+    UseLayoutKey(Layout::kTrailer);
+    const Bytes lockedEmpty = LockedBytes(Layout::kTrailer, Bytes());
+    ASSERT_EQ(lockedEmpty.size(), g_key.reference.totalLength);
+    WriteBytes(folder_ + L"\\empty", lockedEmpty);
+    WriteBytes(folder_ + L"\\short", Bytes(lockedEmpty.begin() + 1, lockedEmpty.end()));
+    EXPECT_EQ(WalkAsDrive(folder_, 1000), RC_OK);
+    EXPECT_EQ(g_counters.filesSeen, 2u);
+    EXPECT_EQ(g_counters.filesDecrypted, 1u);
+    EXPECT_EQ(g_counters.processedBytes, 2 * lockedEmpty.size() - 1);
+    EXPECT_EQ(ReadBytes(folder_ + L"\\empty.decrypted01"), Bytes());
+    EXPECT_EQ(ListFolder(folder_).size(), 3u);
+}
+
 TEST_F(WalkTest, PathOf32768CharactersIsAttempted)
 {
     std::wstring path = L"\\\\?\\C:\\";
