@@ -5,11 +5,12 @@
 # benchmark under Wine and Xvfb in a prefix of its own, prints the table and
 # writes it into docs/performance.md.
 #
-#   tools/bench.sh [--reps N] [--memory-reps N] [--only 12345] [--quick]
+#   tools/bench.sh [--reps N] [--memory-reps N] [--only 12345] [--quick] [--work 'X:\folder']
 #
-# Takes about an hour on two shared cores and some 4 GB of disk for a
-# while. --quick runs small trees in a few minutes and --only some figures;
-# neither touches docs/.
+# Takes about 40 minutes on two shared cores and some 4 GB of disk for a
+# while. --quick runs small trees in a few minutes, --only some figures,
+# --work puts the trees elsewhere than drive C: (on a tmpfs, for example, as
+# Z:\dev\shm\felnox-bench); none of these touches docs/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/build.sh" >/dev/null
@@ -25,7 +26,7 @@ wine_start
 
 # Only a whole run goes into docs/performance.md.
 partial=
-for arg in "$@"; do case "$arg" in --quick|--only) partial=1 ;; esac; done
+for arg in "$@"; do case "$arg" in --quick|--only|--work) partial=1 ;; esac; done
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 table="$root/build/bench-table.md"
 rm -f "$table"
