@@ -157,26 +157,23 @@ TEST_F(RunTest, RefusalsAreToldAndLeaveNoKey)
     ASSERT_TRUE(CancelOpenDialog(again, kWait));
     ExpectContinueEnabledAgain();
 
-    // Trailer layout with an original below 16896 bytes.
-    PressContinue();
-    Choose(kFirstTitle, pair_ + L"\\short.doc");
-    Choose(kSecondTitle, pair_ + L"\\short-locked.doc");
-    Answer(kTooSmallForTrailer, IDOK);
-    ExpectContinueEnabledAgain();
-
-    // Two files that are not one before and after locking.
-    PressContinue();
-    Choose(kFirstTitle, pair_ + L"\\short.doc");
-    Choose(kSecondTitle, pair_ + L"\\unrelated.doc");
-    Answer(kNoMatch, IDOK);
-    ExpectContinueEnabledAgain();
-
-    // The same file twice.
-    PressContinue();
-    Choose(kFirstTitle, pair_ + L"\\short.doc");
-    Choose(kSecondTitle, pair_ + L"\\short.doc");
-    Answer(kSameData, IDOK);
-    ExpectContinueEnabledAgain();
+    // Pairs that give no key: each is told, and Continue is back.
+    const struct {
+        const wchar_t* locked;
+        const wchar_t* box;
+    } refusals[] = {
+        {L"\\short-locked.doc", kTooSmallForTrailer}, // trailer layout, original below 16896 bytes
+        {L"\\unrelated.doc", kNoMatch},               // not one file before and after locking
+        {L"\\short.doc", kSameData},                  // the same file twice
+    };
+    for (const auto& refusal : refusals) {
+        SCOPED_TRACE(Narrow(refusal.locked));
+        PressContinue();
+        Choose(kFirstTitle, pair_ + L"\\short.doc");
+        Choose(kSecondTitle, pair_ + refusal.locked);
+        Answer(refusal.box, IDOK);
+        ExpectContinueEnabledAgain();
+    }
 
     // A cancelled dialog ends silently.
     PressContinue();
