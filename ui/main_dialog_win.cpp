@@ -11,6 +11,7 @@
 #include "scan/state.h"
 #include "ui/res/resource.h"
 #include "ui/state.h"
+#include "ui/system_dlls_win.h"
 #include "ui/texts.h"
 
 namespace {
@@ -56,8 +57,7 @@ const ProgressSink kWindowSink = {SetStatusText, SetBarRange, SetBarPosition, Se
 void InitializeDialog(HWND window)
 {
     SetFocus(GetDlgItem(window, IDC_EXIT));
-    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_WIN95_CLASSES};
-    InitCommonControlsEx(&classes);
+    InitCommonControlClasses(ICC_WIN95_CLASSES);
 
     RECT client;
     GetClientRect(window, &client);

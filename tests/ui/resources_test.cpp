@@ -1,14 +1,12 @@
-// The resources and the imports of the built program, read back from the exe.
+// The resources of the built program, read back from the exe.
 #include <windows.h>
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "tests/support/files.h"
-#include "tests/support/pe.h"
 
 namespace {
 
@@ -172,18 +170,6 @@ TEST_F(BuiltProgram, ManifestRunsAsInvokerWithCommonControls6)
     EXPECT_NE(text.find("uiAccess=\"false\""), std::string::npos);
     EXPECT_NE(text.find("name=\"Microsoft.Windows.Common-Controls\""), std::string::npos);
     EXPECT_NE(text.find("version=\"6.0.0.0\""), std::string::npos);
-}
-
-TEST_F(BuiltProgram, ImportsOnlySystemLibraries)
-{
-    const Bytes exe = ReadBytes(path_);
-    const PeFile pe(exe);
-    const char* system[] = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll",
-                            "comdlg32.dll", "shell32.dll", "msvcrt.dll", "advapi32.dll"};
-    for (const std::string& name : pe.Imports())
-        EXPECT_NE(std::find(std::begin(system), std::end(system), name), std::end(system))
-            << "imports " << name;
-    EXPECT_EQ(pe.Headers()->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
 }
 
 } // namespace
