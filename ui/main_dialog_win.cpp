@@ -223,7 +223,8 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         Paint(window);
         return 0;
     case WM_DPICHANGED:
-        MoveToNewDpi(window, *reinterpret_cast<const RECT*>(lParam));
+        // The message's lParam is the proposed rectangle's address.
+        MoveToNewDpi(window, *reinterpret_cast<const RECT*>(lParam)); // NOLINT(performance-no-int-to-ptr)
         return 0; // the dialog manager goes on to rescale the template's controls
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_CONTINUE)
