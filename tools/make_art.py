@@ -3,6 +3,8 @@
 
 Makes, byte for byte the same on every run:
   ui/res/banner.bmp           459x108, 24 bpp, BI_RGB, bottom-up
+  ui/res/banner-large.bmp     the same drawn at twice the size for 192 DPI,
+                              918x216, 8 bpp, BI_RLE8 (a fifth of 24 bpp)
   ui/res/felnox1decrypt.ico   one 32x32 image, 16 colours, with AND mask
 
 The build uses the files as committed; run this only to change the art:
@@ -12,7 +14,7 @@ It needs Pillow (Debian: apt-get install python3-pil) and the DejaVu fonts
 
 The program paints its own line of text on the banner, right-aligned with its
 top-right corner at (439, 63), so the area right of x=230 from y=56 to y=86 is
-kept plain white.
+kept plain white (at twice the size: twice those).
 """
 import os
 import struct
@@ -64,29 +66,31 @@ def draw_motif(d, x, y, s, w):
     d.rectangle([P(20, 25), P(22, 29)], fill=(255, 255, 255))
 
 
-def banner():
-    big = Image.new('RGB', (W * SS, H * SS), (255, 255, 255))
+def banner(k=1):
+    """The banner at k times its size (1 or 2), drawn at that size."""
+    S = SS * k
+    big = Image.new('RGB', (W * S, H * S), (255, 255, 255))
     d = ImageDraw.Draw(big)
     # a soft mint wash behind the motif, fading to white well before x=230
-    for X in range(200 * SS):
-        t = X / (200 * SS)
-        d.line([(X, 0), (X, (H - 6) * SS)], fill=mix(MINT, (255, 255, 255),
-                                                      t * t * (3 - 2 * t)))
+    for X in range(200 * S):
+        t = X / (200 * S)
+        d.line([(X, 0), (X, (H - 6) * S)], fill=mix(MINT, (255, 255, 255),
+                                                    t * t * (3 - 2 * t)))
     # accent band along the bottom edge: green into teal
-    for X in range(W * SS):
-        d.line([(X, (H - 5) * SS), (X, H * SS)],
-               fill=mix(GREEN, TEAL, X / (W * SS)))
-    d.rectangle([0, (H - 6) * SS, W * SS, (H - 5) * SS], fill=(190, 226, 204))
-    draw_motif(d, 18 * SS, 12 * SS, 2.6 * SS, round(1.2 * SS))
-    img = big.resize((W, H), Image.LANCZOS)
+    for X in range(W * S):
+        d.line([(X, (H - 5) * S), (X, H * S)],
+               fill=mix(GREEN, TEAL, X / (W * S)))
+    d.rectangle([0, (H - 6) * S, W * S, (H - 5) * S], fill=(190, 226, 204))
+    draw_motif(d, 18 * S, 12 * S, 2.6 * S, round(1.2 * S))
+    img = big.resize((W * k, H * k), Image.LANCZOS)
 
     # text is drawn at full size so FreeType's hinting keeps it crisp
     d = ImageDraw.Draw(img)
-    bold = ImageFont.truetype(FONTS + 'DejaVuSans-Bold.ttf', 25)
-    light = ImageFont.truetype(FONTS + 'DejaVuSans.ttf', 25)
-    d.text((104, 22), 'Felnox1', font=bold, fill=INK)
-    x = 104 + d.textlength('Felnox1 ', font=bold)
-    d.text((x, 22), 'Decryptor', font=light, fill=GREEN)
+    bold = ImageFont.truetype(FONTS + 'DejaVuSans-Bold.ttf', 25 * k)
+    light = ImageFont.truetype(FONTS + 'DejaVuSans.ttf', 25 * k)
+    d.text((104 * k, 22 * k), 'Felnox1', font=bold, fill=INK)
+    x = 104 * k + d.textlength('Felnox1 ', font=bold)
+    d.text((x, 22 * k), 'Decryptor', font=light, fill=GREEN)
     return img
 
 
@@ -101,6 +105,51 @@ def write_bmp(img, path):
     head = struct.pack('<2sIHHI', b'BM', 14 + 40 + len(rows), 0, 0, 14 + 40)
     with open(path, 'wb') as f:
         f.write(head + info + rows)
+
+
+def rle8_row(row):
+    """One row of palette indexes in BI_RLE8: runs of one colour as
+    (count, index), other stretches of 3 or more literally (0, count, bytes,
+    padded to a word), and the end-of-line mark."""
+    out, i, n = bytearray(), 0, len(row)
+    while i < n:
+        run = 1
+        while i + run < n and run < 255 and row[i + run] == row[i]:
+            run += 1
+        if run > 1:
+            out += bytes((run, row[i]))
+            i += run
+            continue
+        j = i  # a literal stretch lasts until two equal pixels begin a run
+        while j < n and j - i < 255 and not (j + 1 < n and row[j + 1] == row[j]):
+            j += 1
+        if j - i < 3:
+            out += b''.join(bytes((1, p)) for p in row[i:j])
+        else:
+            out += bytes((0, j - i)) + bytes(row[i:j]) + b'\0' * ((j - i) % 2)
+        i = j
+    return out + b'\0\0'
+
+
+def write_bmp_rle8(img, path):
+    # 256 colours, undithered: the art is flat areas, gradients and the
+    # edges of text, which a dither would only turn to noise and long rows
+    pal_img = img.quantize(256, method=Image.Quantize.MEDIANCUT,
+                           dither=Image.Dither.NONE)
+    w, h = pal_img.size
+    px = pal_img.tobytes()
+    rows = b''.join(rle8_row(px[y * w:(y + 1) * w])
+                    for y in reversed(range(h))) + b'\0\1'
+    colours = pal_img.getpalette()[:256 * 3]
+    colours += [0] * (256 * 3 - len(colours))
+    pal = b''.join(bytes((colours[i + 2], colours[i + 1], colours[i], 0))
+                   for i in range(0, 256 * 3, 3))
+    info = struct.pack('<IiiHHIIiiII', 40, w, h, 1, 8, 1, len(rows),  # BI_RLE8
+                       5669, 5669, 256, 0)
+    off = 14 + 40 + len(pal)
+    head = struct.pack('<2sIHHI', b'BM', off + len(rows), 0, 0, off)
+    with open(path, 'wb') as f:
+        f.write(head + info + pal + rows)
 
 
 # the icon's 16 colours; index 0 stays black, which is what the colour plane
@@ -147,4 +196,5 @@ if __name__ == '__main__':
     out = os.path.join(ROOT, 'ui', 'res')
     os.makedirs(out, exist_ok=True)
     write_bmp(banner(), os.path.join(out, 'banner.bmp'))
+    write_bmp_rle8(banner(2), os.path.join(out, 'banner-large.bmp'))
     write_ico(*icon(), os.path.join(out, 'felnox1decrypt.ico'))

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes the screenshots of the window shown in README.md (English and
-# Russian, before and after a scan) into docs/.
+# Russian, before and after a scan, at 100 % and 150 % display scaling)
+# into docs/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/build.sh"
@@ -11,12 +12,22 @@ display_start
 wine_start
 
 shots="$root/build/screenshots"
-rm -rf "$shots"; mkdir -p "$shots"
-export FELNOX_SCREENSHOTS; FELNOX_SCREENSHOTS=$(winepath -w "$shots")
+rm -rf "$shots"
 cd "$root/build/windows"
-for locale in C.UTF-8 ru_RU.UTF-8; do
-  LC_ALL=$locale wine tests/ui/program_tests.exe --gtest_filter=Screenshots.* | tail -n 1
+# At 100 % and at 150 % display scaling: Wine reads the DPI when a program starts.
+for scale in 100 150; do
+  mkdir -p "$shots/$scale"
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $((scale * 96 / 100)) /f \
+    </dev/null >/dev/null 2>&1
+  export FELNOX_SCREENSHOTS; FELNOX_SCREENSHOTS=$(winepath -w "$shots/$scale")
+  for locale in C.UTF-8 ru_RU.UTF-8; do
+    LC_ALL=$locale wine tests/ui/program_tests.exe --gtest_filter=Screenshots.* | tail -n 1
+  done
+  python3 "$root/tools/bmp2png.py" "$shots/$scale"/*.bmp
 done
-python3 "$root/tools/bmp2png.py" "$shots"/*.bmp
-cp "$shots"/*.png "$root/docs/"
+cp "$shots"/100/*.png "$root/docs/"
+for shot in "$shots"/150/*.png; do
+  name=$(basename "$shot" .png)
+  cp "$shot" "$root/docs/$name-150.png"
+done
 ls "$root"/docs/*.png

@@ -6,6 +6,6 @@
 
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Draws the bitmap at its natural size at the top-left of the client area
-// and records its size for the banner line.
-void DrawBanner(HDC dc, HBITMAP bitmap);
+// Draws the bitmap, drawn for bitmapDpi, at the top-left of the client area
+// at its size for dpi, and records that size for the banner line.
+void DrawBanner(HDC dc, HBITMAP bitmap, UINT bitmapDpi, UINT dpi);

@@ -11,16 +11,27 @@
 #include "scan/state.h"
 #include "ui/res/resource.h"
 #include "ui/state.h"
+#include "ui/system_dlls_win.h"
 #include "ui/texts.h"
 
 namespace {
 
+// The bar in dialog units, which follow the dialog's font and so its DPI:
+// 60 and 10 pixels at 100 % with Windows' dialog font (Tahoma 8 pt), and in
+// step with the buttons and the introduction box at every DPI and font.
 enum {
-    kBarHeight = 10,
-    kBarOffsetFromBottom = 60,
+    kBarHeight = 6,
+    kBarOffsetFromBottom = 37,
+};
+
+// The banner line in pixels of the banner at 96 DPI.
+enum {
     kBannerLineRight = 20,  // from the banner's right edge
     kBannerLineTop = 45,    // from the banner's bottom edge
 };
+
+// The banner is drawn twice, for 96 DPI and for 192.
+enum : UINT { kBannerDpi = USER_DEFAULT_SCREEN_DPI, kLargeBannerDpi = 2 * USER_DEFAULT_SCREEN_DPI };
 
 const COLORREF kBarColor = RGB(0, 153, 51);
 
@@ -53,22 +64,66 @@ void SetBarColor()
 
 const ProgressSink kWindowSink = {SetStatusText, SetBarRange, SetBarPosition, SetBarColor};
 
+// The DPI the window is shown at: its monitor's from Windows 10 1607 on,
+// the system's before.
+UINT WindowDpi(HWND window)
+{
+    const auto getDpiForWindow =
+        LookUpFunction<UINT WINAPI(HWND)>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
+    if (getDpiForWindow)
+        return getDpiForWindow(window);
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return UINT(dpi);
+}
+
+int Scaled(int pixels, UINT dpi)
+{
+    return MulDiv(pixels, int(dpi), USER_DEFAULT_SCREEN_DPI);
+}
+
+// Places what the dialog template does not place: the bar above the
+// buttons and the status line at the bottom.
+void LayOut(HWND window)
+{
+    RECT bar = {0, kBarOffsetFromBottom, 0, kBarHeight};
+    MapDialogRect(window, &bar);
+    RECT client;
+    GetClientRect(window, &client);
+    SetWindowPos(g_progressBar, nullptr, 0, client.bottom - bar.top, client.right, bar.bottom,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(g_statusLine, WM_SIZE, 0, 0); // it places itself
+}
+
+// Moved to a monitor of another DPI: take the size Windows proposes and
+// place the bar, the status line and the banner anew. Only where the dialog
+// manager rescales the template's font and controls as well (per-monitor
+// v2, Windows 10 1703 on, which brought SetDialogDpiChangeBehavior); on 8.1
+// and earlier Windows 10 the window keeps its size rather than cut them off.
+void MoveToNewDpi(HWND window, const RECT& proposed)
+{
+    if (!LookUpFunction<void>(GetModuleHandleW(L"user32.dll"), "SetDialogDpiChangeBehavior"))
+        return;
+    SetWindowPos(window, nullptr, proposed.left, proposed.top, proposed.right - proposed.left,
+                 proposed.bottom - proposed.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    LayOut(window);
+    InvalidateRect(window, nullptr, TRUE);
+}
+
 void InitializeDialog(HWND window)
 {
     SetFocus(GetDlgItem(window, IDC_EXIT));
-    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_WIN95_CLASSES};
-    InitCommonControlsEx(&classes);
+    InitCommonControlClasses(ICC_WIN95_CLASSES);
 
-    RECT client;
-    GetClientRect(window, &client);
     g_progressBar = CreateWindowExW(0, PROGRESS_CLASSW, nullptr,
-                                    WS_CHILD | WS_VISIBLE | WS_BORDER | PBS_SMOOTH, 0,
-                                    client.bottom - kBarOffsetFromBottom, client.right, kBarHeight,
+                                    WS_CHILD | WS_VISIBLE | WS_BORDER | PBS_SMOOTH, 0, 0, 0, 0,
                                     window, nullptr, g_instance, nullptr);
     g_progress = kWindowSink;
     g_progress.setBarColor();
     g_statusLine = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
                                    window, nullptr, g_instance, nullptr);
+    LayOut(window);
 
     SetWindowTextW(window, kWindowTitle);
     SetClassLongPtrW(window, GCLP_HICON,
@@ -94,16 +149,21 @@ void Paint(HWND window)
     GetClientRect(window, &client);
     FillRect(dc, &client, HBRUSH(GetStockObject(WHITE_BRUSH)));
 
-    HBITMAP banner = LoadBitmapW(g_instance, MAKEINTRESOURCEW(IDB_BANNER));
+    // The drawing nearer the DPI; at 150 % the large one, which loses less
+    // when shrunk than the small one when enlarged.
+    const UINT dpi = WindowDpi(window);
+    const UINT bannerDpi = dpi * 2 >= kBannerDpi + kLargeBannerDpi ? kLargeBannerDpi : kBannerDpi;
+    HBITMAP banner = LoadBitmapW(
+        g_instance, MAKEINTRESOURCEW(bannerDpi == kLargeBannerDpi ? IDB_BANNER_LARGE : IDB_BANNER));
     if (banner) {
-        DrawBanner(dc, banner);
+        DrawBanner(dc, banner, bannerDpi, dpi);
         DeleteObject(banner);
     }
     // The line uses the paint context's own font and colour, not the dialog's.
     const int oldMode = SetBkMode(dc, TRANSPARENT);
     const UINT oldAlign = SetTextAlign(dc, TA_RIGHT | TA_TOP);
-    TextOutW(dc, g_bannerWidth - kBannerLineRight, g_bannerHeight - kBannerLineTop, kBannerLine,
-             int(wcslen(kBannerLine)));
+    TextOutW(dc, g_bannerWidth - Scaled(kBannerLineRight, dpi),
+             g_bannerHeight - Scaled(kBannerLineTop, dpi), kBannerLine, int(wcslen(kBannerLine)));
     SetTextAlign(dc, oldAlign);
     SetBkMode(dc, oldMode);
     EndPaint(window, &paint);
@@ -132,21 +192,28 @@ INT_PTR Exit(HWND window, WPARAM wParam)
 
 } // namespace
 
-void DrawBanner(HDC dc, HBITMAP bitmap)
+void DrawBanner(HDC dc, HBITMAP bitmap, UINT bitmapDpi, UINT dpi)
 {
     BITMAP size;
     GetObjectW(bitmap, sizeof size, &size);
+    const int width = MulDiv(size.bmWidth, int(dpi), int(bitmapDpi));
+    const int height = MulDiv(size.bmHeight, int(dpi), int(bitmapDpi));
     HDC memory = CreateCompatibleDC(dc);
     SetMapMode(memory, GetMapMode(dc));
     HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(dc, 0, 0, size.bmWidth, size.bmHeight, memory, 0, 0, SRCCOPY);
+    // HALFTONE averages the source pixels behind each pixel drawn; it wants
+    // the brush origin set after it.
+    const int oldMode = SetStretchBltMode(dc, HALFTONE);
+    SetBrushOrgEx(dc, 0, 0, nullptr);
+    StretchBlt(dc, 0, 0, width, height, memory, 0, 0, size.bmWidth, size.bmHeight, SRCCOPY);
+    SetStretchBltMode(dc, oldMode);
     SelectObject(memory, old);
     DeleteDC(memory);
-    g_bannerWidth = size.bmWidth;
-    g_bannerHeight = size.bmHeight;
+    g_bannerWidth = width;
+    g_bannerHeight = height;
 }
 
-INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM)
+INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
@@ -155,6 +222,10 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_PAINT:
         Paint(window);
         return 0;
+    case WM_DPICHANGED:
+        // The message's lParam is the proposed rectangle's address.
+        MoveToNewDpi(window, *reinterpret_cast<const RECT*>(lParam)); // NOLINT(performance-no-int-to-ptr)
+        return 0; // the dialog manager goes on to rescale the template's controls
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_CONTINUE)
             return Continue(window);

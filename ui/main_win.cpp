@@ -7,15 +7,16 @@
 #include "ui/main_dialog.h"
 #include "ui/res/resource.h"
 #include "ui/state.h"
+#include "ui/system_dlls_win.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
-    // Often started from a Downloads folder where anything may lie beside it:
-    // load DLLs from the system folder only.
-    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // Before anything loads a DLL: common controls 6 are no KnownDLL, and
+    // their dependencies would be searched for beside the program.
+    RestrictDllSearch();
+    InitCommonControlClasses(ICC_WIN95_CLASSES);
 
     g_instance = instance;
-    InitCommonControls();
     DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDialogProc, 0);
 
     // Let a scan leave the file in hand (after Exit), or finish (when Exit

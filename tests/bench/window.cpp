@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <commctrl.h>
-
 #include "ui/main_dialog.h"
 #include "ui/res/resource.h"
 #include "ui/state.h"
@@ -51,7 +49,6 @@ bool WithMainWindow(const std::function<void()>& work)
     g_work = &work;
     g_opened = false;
     g_instance = GetModuleHandleW(nullptr);
-    InitCommonControls();
     HANDLE thread = CreateThread(nullptr, 0, WorkThread, nullptr, 0, nullptr);
     if (!thread)
         return false;

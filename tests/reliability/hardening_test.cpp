@@ -12,12 +12,19 @@
 
 namespace {
 
+// CTest runs the tests from the build folder.
+Bytes ReadProgram(const wchar_t* relativePath)
+{
+    wchar_t path[MAX_PATH];
+    if (!GetFullPathNameW(relativePath, MAX_PATH, path, nullptr) ||
+        GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES)
+        return Bytes();
+    return ReadBytes(path);
+}
+
 TEST(Hardening, ProgramHasAslrHighEntropyAslrAndDep)
 {
-    // CTest runs the tests from the build folder.
-    wchar_t path[MAX_PATH];
-    ASSERT_NE(GetFullPathNameW(L"ui\\felnox1decrypt.exe", MAX_PATH, path, nullptr), 0u);
-    const Bytes exe = ReadBytes(path);
+    const Bytes exe = ReadProgram(L"ui\\felnox1decrypt.exe");
     ASSERT_GT(exe.size(), 4096u);
     const PeFile pe(exe);
     const IMAGE_NT_HEADERS64* headers = pe.Headers();
@@ -32,10 +39,77 @@ TEST(Hardening, ProgramHasAslrHighEntropyAslrAndDep)
     EXPECT_FALSE(headers->FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED);
     EXPECT_GT(headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_BASERELOC].Size, 0u)
         << "no relocations";
-
-    // The DLL search is restricted to the system folder at start.
-    const std::vector<std::string> kernel = pe.ImportedFunctions("kernel32.dll");
-    EXPECT_NE(std::find(kernel.begin(), kernel.end(), "SetDefaultDllDirectories"), kernel.end());
 }
+
+// The exes users get, relative to the build folder: this build's, and the
+// other architecture's where its build folder lies beside this one.
+const wchar_t* const kPrograms[] = {
+    L"ui\\felnox1decrypt.exe",
+    L"..\\windows-x86\\ui\\felnox1decrypt.exe",
+};
+
+// DLLs that Windows 7, 8, 8.1, 10 and 11 all list among their KnownDLLs
+// (HKLM\System\CurrentControlSet\Control\Session Manager\KnownDLLs): the
+// loader maps the system's own copy of each, and of what it imports, and
+// searches no folder for them. A DLL that is not on that list (comctl32,
+// whose version 6 lives in WinSxS; uxtheme; version) is searched for beside
+// the exe before the program's first line runs. Others of that list
+// (advapi32, ole32, shlwapi, ws2_32...) may join here when needed.
+const char* const kKnownDlls[] = {"kernel32.dll", "user32.dll", "gdi32.dll",
+                                  "shell32.dll",  "comdlg32.dll", "msvcrt.dll"};
+
+// Functions a Windows 7 SP1 as it ships lacks. Imported, any of them makes
+// the loader refuse the exe ("entry point not found"); look them up with
+// GetProcAddress instead.
+const char* const kNewerThanWindows7[] = {
+    // Only with update KB2533623:
+    "SetDefaultDllDirectories", "AddDllDirectory", "RemoveDllDirectory",
+    // Windows 8:
+    "GetSystemTimePreciseAsFileTime", "CreateFile2", "CopyFile2", "GetCurrentThreadStackLimits",
+    "WaitOnAddress", "WakeByAddressSingle", "WakeByAddressAll",
+    // Windows 10:
+    "GetDpiForWindow", "GetDpiForSystem", "SetThreadDpiAwarenessContext",
+    "SetProcessDpiAwarenessContext", "AdjustWindowRectExForDpi", "SystemParametersInfoForDpi",
+    "GetSystemMetricsForDpi", "EnableNonClientDpiScaling"};
+
+template <size_t n>
+bool Lists(const char* const (&list)[n], const std::string& name)
+{
+    return std::find(list, list + n, name) != list + n;
+}
+
+class ProgramLoading : public ::testing::TestWithParam<const wchar_t*> {
+protected:
+    void SetUp() override
+    {
+        exe_ = ReadProgram(GetParam());
+        if (exe_.empty() && GetParam() != kPrograms[0])
+            GTEST_SKIP() << Narrow(GetParam()) << " is not built";
+        ASSERT_GT(exe_.size(), 4096u) << Narrow(GetParam());
+    }
+    Bytes exe_;
+};
+
+TEST_P(ProgramLoading, ImportsOnlyKnownDlls)
+{
+    const PeFile pe(exe_);
+    for (const std::string& dll : pe.Imports())
+        EXPECT_TRUE(Lists(kKnownDlls, dll)) << "imports " << dll;
+}
+
+TEST_P(ProgramLoading, StartsOnWindows7Sp1)
+{
+    const PeFile pe(exe_);
+    for (const std::string& dll : pe.Imports())
+        for (const std::string& function : pe.ImportedFunctions(dll))
+            EXPECT_FALSE(Lists(kNewerThanWindows7, function)) << "imports " << function << " from " << dll;
+    // The header states the oldest Windows it runs on: 7 SP1 is 6.1.
+    const IMAGE_OPTIONAL_HEADER64& header = pe.Headers()->OptionalHeader;
+    EXPECT_EQ(header.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+    EXPECT_EQ(header.MajorOperatingSystemVersion * 100 + header.MinorOperatingSystemVersion, 601);
+    EXPECT_EQ(header.MajorSubsystemVersion * 100 + header.MinorSubsystemVersion, 601);
+}
+
+INSTANTIATE_TEST_SUITE_P(, ProgramLoading, ::testing::ValuesIn(kPrograms));
 
 } // namespace

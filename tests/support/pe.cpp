@@ -1,11 +1,24 @@
 #include "tests/support/pe.h"
 
 #include <algorithm>
+#include <cstring>
 
 const IMAGE_NT_HEADERS64* PeFile::Headers() const
 {
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(bytes_.data());
     return reinterpret_cast<const IMAGE_NT_HEADERS64*>(bytes_.data() + dos->e_lfanew);
+}
+
+bool PeFile::Is64Bit() const
+{
+    return Headers()->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC;
+}
+
+const IMAGE_DATA_DIRECTORY& PeFile::Directory(int index) const
+{
+    if (Is64Bit())
+        return Headers()->OptionalHeader.DataDirectory[index];
+    return reinterpret_cast<const IMAGE_NT_HEADERS32*>(Headers())->OptionalHeader.DataDirectory[index];
 }
 
 size_t PeFile::Offset(DWORD rva) const
@@ -19,7 +32,7 @@ size_t PeFile::Offset(DWORD rva) const
 
 const IMAGE_IMPORT_DESCRIPTOR* PeFile::FirstImport() const
 {
-    const DWORD rva = Headers()->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    const DWORD rva = Directory(IMAGE_DIRECTORY_ENTRY_IMPORT).VirtualAddress;
     return reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(bytes_.data() + Offset(rva));
 }
 
@@ -45,12 +58,15 @@ std::vector<std::string> PeFile::ImportedFunctions(const std::string& dll) const
         if (DllName(*entry) != dll)
             continue;
         const DWORD table = entry->OriginalFirstThunk ? entry->OriginalFirstThunk : entry->FirstThunk;
-        for (auto* thunk = reinterpret_cast<const IMAGE_THUNK_DATA64*>(bytes_.data() + Offset(table));
-             thunk->u1.AddressOfData; ++thunk) {
-            if (IMAGE_SNAP_BY_ORDINAL64(thunk->u1.Ordinal))
+        const size_t width = Is64Bit() ? 8 : 4; // each an RVA, or an ordinal with the top bit set
+        for (const uint8_t* thunk = bytes_.data() + Offset(table);; thunk += width) {
+            uint64_t value = 0;
+            memcpy(&value, thunk, width);
+            if (!value)
+                break;
+            if (value >> (width * 8 - 1))
                 continue;
-            const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(
-                bytes_.data() + Offset(DWORD(thunk->u1.AddressOfData)));
+            const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(bytes_.data() + Offset(DWORD(value)));
             functions.emplace_back(reinterpret_cast<const char*>(byName->Name));
         }
     }

@@ -1,14 +1,12 @@
-// The resources and the imports of the built program, read back from the exe.
+// The resources of the built program, read back from the exe.
 #include <windows.h>
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "tests/support/files.h"
-#include "tests/support/pe.h"
 
 namespace {
 
@@ -164,7 +162,7 @@ TEST_F(BuiltProgram, VersionBlockNamesTheProgram)
     EXPECT_NE(VersionString(block, L"CompanyName"), "<missing>");
 }
 
-TEST_F(BuiltProgram, ManifestRunsAsInvokerWithCommonControls6)
+TEST_F(BuiltProgram, ManifestRunsAsInvokerWithCommonControls6AwareOfDpi)
 {
     const Bytes manifest = Resource(RT_MANIFEST, 1);
     const std::string text(manifest.begin(), manifest.end());
@@ -172,18 +170,12 @@ TEST_F(BuiltProgram, ManifestRunsAsInvokerWithCommonControls6)
     EXPECT_NE(text.find("uiAccess=\"false\""), std::string::npos);
     EXPECT_NE(text.find("name=\"Microsoft.Windows.Common-Controls\""), std::string::npos);
     EXPECT_NE(text.find("version=\"6.0.0.0\""), std::string::npos);
-}
-
-TEST_F(BuiltProgram, ImportsOnlySystemLibraries)
-{
-    const Bytes exe = ReadBytes(path_);
-    const PeFile pe(exe);
-    const char* system[] = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll",
-                            "comdlg32.dll", "shell32.dll", "msvcrt.dll", "advapi32.dll"};
-    for (const std::string& name : pe.Imports())
-        EXPECT_NE(std::find(std::begin(system), std::end(system), name), std::end(system))
-            << "imports " << name;
-    EXPECT_EQ(pe.Headers()->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+    EXPECT_NE(text.find(">true/pm</dpiAware>"), std::string::npos);
+    EXPECT_NE(text.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
+    size_t systems = 0; // Windows 7, 8, 8.1 and 10/11
+    for (size_t at = 0; (at = text.find("<supportedOS ", at)) != std::string::npos; ++at)
+        ++systems;
+    EXPECT_EQ(systems, 4u);
 }
 
 } // namespace

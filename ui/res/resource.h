@@ -5,6 +5,7 @@
 
 #define IDD_MAIN      103
 #define IDB_BANNER    130
+#define IDB_BANNER_LARGE 132 // twice the size, for 192 DPI
 #define IDI_APP       131
 #define IDC_CONTINUE  1000
 #define IDC_EXIT      1001
