@@ -1,11 +1,19 @@
 #include "tests/support/pe.h"
 
 #include <algorithm>
+#include <cstring>
 
 const IMAGE_NT_HEADERS64* PeFile::Headers() const
 {
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(bytes_.data());
     return reinterpret_cast<const IMAGE_NT_HEADERS64*>(bytes_.data() + dos->e_lfanew);
+}
+
+const IMAGE_DATA_DIRECTORY& PeFile::Directory(int index) const
+{
+    if (Is64())
+        return Headers()->OptionalHeader.DataDirectory[index];
+    return reinterpret_cast<const IMAGE_NT_HEADERS32*>(Headers())->OptionalHeader.DataDirectory[index];
 }
 
 size_t PeFile::Offset(DWORD rva) const
@@ -19,7 +27,7 @@ size_t PeFile::Offset(DWORD rva) const
 
 const IMAGE_IMPORT_DESCRIPTOR* PeFile::FirstImport() const
 {
-    const DWORD rva = Headers()->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    const DWORD rva = Directory(IMAGE_DIRECTORY_ENTRY_IMPORT).VirtualAddress;
     return reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(bytes_.data() + Offset(rva));
 }
 
@@ -45,12 +53,18 @@ std::vector<std::string> PeFile::ImportedFunctions(const std::string& dll) const
         if (DllName(*entry) != dll)
             continue;
         const DWORD table = entry->OriginalFirstThunk ? entry->OriginalFirstThunk : entry->FirstThunk;
-        for (auto* thunk = reinterpret_cast<const IMAGE_THUNK_DATA64*>(bytes_.data() + Offset(table));
-             thunk->u1.AddressOfData; ++thunk) {
-            if (IMAGE_SNAP_BY_ORDINAL64(thunk->u1.Ordinal))
+        // Each entry is pointer-sized: 8 bytes in PE32+, 4 in PE32; the top
+        // bit marks an import by ordinal.
+        const size_t width = Is64() ? 8 : 4;
+        for (size_t at = Offset(table);; at += width) {
+            uint64_t entry = 0;
+            memcpy(&entry, bytes_.data() + at, width);
+            if (entry == 0)
+                break;
+            if (entry >> (width * 8 - 1))
                 continue;
             const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(
-                bytes_.data() + Offset(DWORD(thunk->u1.AddressOfData)));
+                bytes_.data() + Offset(DWORD(entry)));
             functions.emplace_back(reinterpret_cast<const char*>(byName->Name));
         }
     }

@@ -13,7 +13,11 @@ class PeFile {
 public:
     explicit PeFile(const Bytes& bytes) : bytes_(bytes) {}
 
+    // The headers as PE32+. A PE32 file (32-bit) has the same fields up to
+    // DllCharacteristics; its data directories lie elsewhere: use Directory().
     const IMAGE_NT_HEADERS64* Headers() const;
+    bool Is64() const { return Headers()->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC; }
+    const IMAGE_DATA_DIRECTORY& Directory(int index) const;
     // The names of the imported DLLs, in lower case.
     std::vector<std::string> Imports() const;
     // The functions imported by name from one DLL (its name in lower case).
