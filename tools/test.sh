@@ -24,6 +24,12 @@ lint=0
 report_step StaticChecks $lint
 [ $lint -eq 0 ] || status=1
 
+# A second build of the exes, elsewhere, must give the same bytes.
+reproducible=0
+"$root/tools/reproducible.sh" || reproducible=1
+report_step ReproducibleBuild $reproducible
+[ $reproducible -eq 0 ] || status=1
+
 . "$root/tools/wine-env.sh"
 small_disk="$root/build/small-disk"
 trap 'wine_stop; display_stop; umount "$small_disk" 2>/dev/null || true' EXIT
