@@ -44,6 +44,11 @@ fi
 
 ctest --test-dir "$build" --output-on-failure --timeout 600 || status=$?
 
+# The 32-bit exe under 32-bit Wine.
+x86_start=$(date +%s)
+"$root/tools/test-x86.sh" "$build/results" || status=1
+echo "32-bit tests wall time: $(( $(date +%s) - x86_start )) s"
+
 # A minute per fuzzer, natively; each fuzzer counts as one case below.
 echo "fuzzing each target for ${FELNOX_FUZZ_SECONDS:=60} s"
 FELNOX_FUZZ_REPORT="$build/results/fuzz.xml" "$root/tools/fuzz.sh" "$FELNOX_FUZZ_SECONDS" || status=1
