@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "core/key.h"
+#include "scan/redirection_win.h"
 #include "scan/state.h"
 #include "scan/walk.h"
 #include "ui/pair_dialogs.h"
@@ -28,10 +29,14 @@ DWORD WINAPI ScanThread(void* parameter)
     g_counters.filesDecrypted = 0;
     g_progress.setBarRange();
     g_progress.setBarPosition(0);
+    void* redirection = nullptr;
+    const bool redirected = StopFileSystemRedirection(&redirection);
     if (path)
         ScanPath(path);
     else
         ScanAllDrives();
+    if (redirected)
+        RestoreFileSystemRedirection(redirection);
     // After Exit the program is ending: no final count for a window that is gone.
     if (g_stopRequested)
         return 0;

@@ -1,8 +1,10 @@
-# Cross-compiles for 64-bit Windows with Debian's mingw-w64 (posix threads).
+# Cross-compiles for Windows with Debian's mingw-w64 (posix threads): 64-bit
+# by default; tools/mingw-w64-i686.cmake sets the triple for 32-bit x86.
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
-set(triple x86_64-w64-mingw32)
+if(NOT DEFINED triple)
+  set(CMAKE_SYSTEM_PROCESSOR x86_64)
+  set(triple x86_64-w64-mingw32)
+endif()
 set(CMAKE_C_COMPILER ${triple}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${triple}-g++-posix)
 set(CMAKE_RC_COMPILER ${triple}-windres)

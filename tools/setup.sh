@@ -4,9 +4,17 @@ set -euo pipefail
 
 packages=(
   cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine wine64 xvfb xauth googletest locales python3
+  g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+  wine wine64 wine32:i386 xvfb xauth googletest locales python3
   clang libclang-rt-14-dev llvm-14 clang-tidy-14
 )
+
+# The 32-bit Wine that runs the 32-bit exe comes from the i386 architecture
+# (about 1 GiB installed).
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "setup: adding the i386 architecture"
+  dpkg --add-architecture i386
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -24,6 +24,12 @@ lint=0
 report_step StaticChecks $lint
 [ $lint -eq 0 ] || status=1
 
+# A second build of the exes, elsewhere, must give the same bytes.
+reproducible=0
+"$root/tools/reproducible.sh" || reproducible=1
+report_step ReproducibleBuild $reproducible
+[ $reproducible -eq 0 ] || status=1
+
 . "$root/tools/wine-env.sh"
 small_disk="$root/build/small-disk"
 trap 'wine_stop; display_stop; umount "$small_disk" 2>/dev/null || true' EXIT
@@ -37,6 +43,11 @@ if mountpoint -q "$small_disk" || mount -t tmpfs -o size=4m felnox-small "$small
 fi
 
 ctest --test-dir "$build" --output-on-failure --timeout 600 || status=$?
+
+# The 32-bit exe under 32-bit Wine.
+x86_start=$(date +%s)
+"$root/tools/test-x86.sh" "$build/results" || status=1
+echo "32-bit tests wall time: $(( $(date +%s) - x86_start )) s"
 
 # A minute per fuzzer, natively; each fuzzer counts as one case below.
 echo "fuzzing each target for ${FELNOX_FUZZ_SECONDS:=60} s"

@@ -7,6 +7,24 @@ export WINEDLLOVERRIDES="mscoree,mshtml=" # no Mono or Gecko installer prompts
 export LC_ALL="${LC_ALL:-C.UTF-8}"
 case "$LC_ALL" in *.UTF-8|*.utf8) ;; *) export LC_ALL=C.UTF-8 ;; esac
 
+# Debian's `wine` starts the 32-bit loader whenever wine32 is installed (it
+# hands 64-bit programs on to wine64). A kernel that runs no 32-bit code
+# (IA-32 emulation off, as under some hypervisors) refuses that loader, so
+# there `wine` and the tools built on it (wineboot, winepath) go to wine64
+# directly, and FELNOX_WINE32 stays 0: the 32-bit exe cannot be run here.
+export FELNOX_WINE32=0
+if [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  FELNOX_WINE32=1
+elif [ -x /usr/lib/wine/wine ]; then
+  wine64_only="$root/build/wine64-only"
+  mkdir -p "$wine64_only"
+  for name in wine wine-stable; do
+    printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$wine64_only/$name"
+    chmod +x "$wine64_only/$name"
+  done
+  export PATH="$wine64_only:$PATH" WINELOADER=/usr/lib/wine/wine64
+fi
+
 # Starts a fresh prefix and keeps its wineserver alive until wine_stop.
 # The services that the first Wine process starts inherit its standard
 # handles; starting them here, on /dev/null, keeps CTest from waiting for

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -22,23 +23,62 @@ Bytes ReadProgram(const wchar_t* relativePath)
     return ReadBytes(path);
 }
 
-TEST(Hardening, ProgramHasAslrHighEntropyAslrAndDep)
-{
-    const Bytes exe = ReadProgram(L"ui\\felnox1decrypt.exe");
-    ASSERT_GT(exe.size(), 4096u);
-    const PeFile pe(exe);
-    const IMAGE_NT_HEADERS64* headers = pe.Headers();
-    ASSERT_EQ(headers->Signature, DWORD(IMAGE_NT_SIGNATURE));
-    ASSERT_EQ(headers->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR64_MAGIC);
+// Both builds, as tools/build.sh lays them out; CTest runs the tests from
+// the 64-bit build folder.
+struct Build {
+    const wchar_t* path;
+    WORD machine;
+    WORD magic;             // PE32+ or PE32
+    bool highEntropy;       // a 32-bit address space has no room for it
+    const char* manifestArchitecture;
+};
+const Build kBuilds[] = {
+    {L"ui\\felnox1decrypt.exe", IMAGE_FILE_MACHINE_AMD64, IMAGE_NT_OPTIONAL_HDR64_MAGIC, true, "amd64"},
+    {L"..\\windows-x86\\ui\\felnox1decrypt.exe", IMAGE_FILE_MACHINE_I386, IMAGE_NT_OPTIONAL_HDR32_MAGIC,
+     false, "x86"},
+};
 
-    const WORD flags = headers->OptionalHeader.DllCharacteristics;
-    EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE) << "no ASLR";
-    EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA) << "no high-entropy ASLR";
-    EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_NX_COMPAT) << "no DEP";
-    // Without relocations the loader cannot move the image, whatever the flag says.
-    EXPECT_FALSE(headers->FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED);
-    EXPECT_GT(headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_BASERELOC].Size, 0u)
-        << "no relocations";
+std::string Manifest(const wchar_t* path)
+{
+    HMODULE module = LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    if (!module)
+        return std::string();
+    std::string text;
+    if (HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24))) { // RT_MANIFEST
+        const char* data = static_cast<const char*>(LockResource(LoadResource(module, found)));
+        text.assign(data, SizeofResource(module, found));
+    }
+    FreeLibrary(module);
+    return text;
+}
+
+TEST(Hardening, EachBuildHasAslrDepAndItsOwnArchitecture)
+{
+    for (const Build& build : kBuilds) {
+        SCOPED_TRACE(testing::Message() << "exe " << Narrow(build.path));
+        wchar_t path[MAX_PATH];
+        ASSERT_NE(GetFullPathNameW(build.path, MAX_PATH, path, nullptr), 0u);
+        const Bytes exe = ReadBytes(path);
+        ASSERT_GT(exe.size(), 4096u);
+        const PeFile pe(exe);
+        const IMAGE_NT_HEADERS64* headers = pe.Headers();
+        ASSERT_EQ(headers->Signature, DWORD(IMAGE_NT_SIGNATURE));
+        EXPECT_EQ(headers->FileHeader.Machine, build.machine);
+        ASSERT_EQ(headers->OptionalHeader.Magic, build.magic);
+
+        const WORD flags = headers->OptionalHeader.DllCharacteristics;
+        EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE) << "no ASLR";
+        EXPECT_EQ(bool(flags & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA), build.highEntropy)
+            << "high-entropy ASLR";
+        EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_NX_COMPAT) << "no DEP";
+        // Without relocations the loader cannot move the image, whatever the flag says.
+        EXPECT_FALSE(headers->FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED);
+        EXPECT_GT(pe.Directory(IMAGE_DIRECTORY_ENTRY_BASERELOC).Size, 0u) << "no relocations";
+
+        const std::string architecture =
+            std::string("processorArchitecture=\"") + build.manifestArchitecture + "\"";
+        EXPECT_NE(Manifest(path).find(architecture), std::string::npos) << "manifest lacks " << architecture;
+    }
 }
 
 // The exes users get, relative to the build folder: this build's, and the

@@ -9,14 +9,9 @@ const IMAGE_NT_HEADERS64* PeFile::Headers() const
     return reinterpret_cast<const IMAGE_NT_HEADERS64*>(bytes_.data() + dos->e_lfanew);
 }
 
-bool PeFile::Is64Bit() const
-{
-    return Headers()->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC;
-}
-
 const IMAGE_DATA_DIRECTORY& PeFile::Directory(int index) const
 {
-    if (Is64Bit())
+    if (Is64())
         return Headers()->OptionalHeader.DataDirectory[index];
     return reinterpret_cast<const IMAGE_NT_HEADERS32*>(Headers())->OptionalHeader.DataDirectory[index];
 }
@@ -58,15 +53,18 @@ std::vector<std::string> PeFile::ImportedFunctions(const std::string& dll) const
         if (DllName(*entry) != dll)
             continue;
         const DWORD table = entry->OriginalFirstThunk ? entry->OriginalFirstThunk : entry->FirstThunk;
-        const size_t width = Is64Bit() ? 8 : 4; // each an RVA, or an ordinal with the top bit set
-        for (const uint8_t* thunk = bytes_.data() + Offset(table);; thunk += width) {
-            uint64_t value = 0;
-            memcpy(&value, thunk, width);
-            if (!value)
+        // Each entry is pointer-sized: 8 bytes in PE32+, 4 in PE32; the top
+        // bit marks an import by ordinal.
+        const size_t width = Is64() ? 8 : 4;
+        for (size_t at = Offset(table);; at += width) {
+            uint64_t entry = 0;
+            memcpy(&entry, bytes_.data() + at, width);
+            if (entry == 0)
                 break;
-            if (value >> (width * 8 - 1))
+            if (entry >> (width * 8 - 1))
                 continue;
-            const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(bytes_.data() + Offset(DWORD(value)));
+            const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(
+                bytes_.data() + Offset(DWORD(entry)));
             functions.emplace_back(reinterpret_cast<const char*>(byName->Name));
         }
     }

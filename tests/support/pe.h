@@ -13,10 +13,11 @@ class PeFile {
 public:
     explicit PeFile(const Bytes& bytes) : bytes_(bytes) {}
 
-    // The optional header's fields up to DllCharacteristics lie where they lie
-    // in a 32-bit image too; the later ones (sizes, directories) do not.
+    // The headers as PE32+. A PE32 file (32-bit) has the same fields up to
+    // DllCharacteristics; its data directories lie elsewhere: use Directory().
     const IMAGE_NT_HEADERS64* Headers() const;
-    bool Is64Bit() const;
+    bool Is64() const { return Headers()->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC; }
+    const IMAGE_DATA_DIRECTORY& Directory(int index) const;
     // The names of the imported DLLs, in lower case.
     std::vector<std::string> Imports() const;
     // The functions imported by name from one DLL (its name in lower case).
@@ -24,7 +25,6 @@ public:
 
 private:
     size_t Offset(DWORD rva) const;
-    const IMAGE_DATA_DIRECTORY& Directory(int index) const;
     const IMAGE_IMPORT_DESCRIPTOR* FirstImport() const;
     std::string DllName(const IMAGE_IMPORT_DESCRIPTOR& entry) const;
 

@@ -53,14 +53,16 @@ DWORD PidOf(HWND hwnd) {
   return pid;
 }
 
+// A named CALLBACK: on 32-bit x86 a lambda does not convert to the
+// __stdcall function pointer that the enumerations take.
+BOOL CALLBACK CollectWindow(HWND h, LPARAM lp) {
+  reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
+  return TRUE;
+}
+
 std::vector<HWND> TopLevelWindows(DWORD pid) {
   std::vector<HWND> all;
-  EnumWindows(
-      [](HWND h, LPARAM lp) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&all));
+  EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&all));
   std::vector<HWND> mine;
   for (HWND h : all)
     if (pid == 0 || PidOf(h) == pid) mine.push_back(h);
@@ -69,13 +71,7 @@ std::vector<HWND> TopLevelWindows(DWORD pid) {
 
 std::vector<HWND> Descendants(HWND parent) {
   std::vector<HWND> all;
-  EnumChildWindows(
-      parent,
-      [](HWND h, LPARAM lp) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&all));
+  EnumChildWindows(parent, CollectWindow, reinterpret_cast<LPARAM>(&all));
   return all;
 }
 
