@@ -5,12 +5,10 @@
 #   tools/build-program.sh SOURCE OUTPUT
 #
 # SOURCE_DATE_EPOCH, when set, fixes the time stamps; else the time of the
-# commit at SOURCE.
+# commit at SOURCE (CMakeLists.txt).
 set -euo pipefail
 source=$(cd "$1" && pwd)
 output=$(mkdir -p "$2" && cd "$2" && pwd)
-root=$source
-. "$source/tools/source-date.sh"
 for build in windows:mingw-w64.cmake windows-x86:mingw-w64-i686.cmake; do
   cmake -S "$source" -B "$output/${build%%:*}" -DCMAKE_TOOLCHAIN_FILE="$source/tools/${build#*:}" \
         -DCMAKE_BUILD_TYPE=Release -DFELNOX_WERROR=ON -DFELNOX_TESTS=OFF >/dev/null

@@ -4,8 +4,6 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/setup.sh"
-# SOURCE_DATE_EPOCH: the commit's time, for the time stamps in the exe.
-. "$root/tools/source-date.sh"
 build() { # FOLDER TOOLCHAIN CMAKE-ARGUMENTS... [--target TARGETS...]
   local folder=$1 toolchain=$2 configure=() targets=()
   shift 2

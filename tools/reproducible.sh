@@ -5,7 +5,9 @@
 # Fails on any difference.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-. "$root/tools/source-date.sh"
+# The copy has no .git: give it the time of this tree's commit.
+SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct)}
+export SOURCE_DATE_EPOCH
 work=$(mktemp -d "${TMPDIR:-/tmp}/felnox-reproducible.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/source"
