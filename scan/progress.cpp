@@ -58,3 +58,11 @@ uint64_t DriveDenominator(bool spaceKnown, uint64_t totalBytes, uint64_t freeByt
     const uint64_t used = spaceKnown && totalBytes > freeBytes ? totalBytes - freeBytes : 0;
     return used == 0 ? 1 : used;
 }
+
+bool DisplayDue(DisplayPace* pace, uint64_t nowMs)
+{
+    if (pace->shownAny && nowMs - pace->lastShownMs < kDisplayIntervalMs)
+        return false;
+    *pace = {nowMs, true};
+    return true;
+}

@@ -1,5 +1,6 @@
-// The position of the progress bar at a display update of the walk.
-// Pure arithmetic: no Windows header, builds anywhere.
+// The position of the progress bar at a display update of the walk, and
+// the pace of those updates. Pure arithmetic: no Windows header, builds
+// anywhere.
 #pragma once
 
 #include <cstdint>
@@ -27,3 +28,19 @@ uint32_t BarPosition(const ScanCounters& counters);
 // above the total (a disk quota smaller than the free space) counts as 0 in
 // use rather than wrapping around.
 uint64_t DriveDenominator(bool spaceKnown, uint64_t totalBytes, uint64_t freeBytes);
+
+// A person reads no more than a few status texts a second, and each one
+// the walk sends costs a round trip to the interface thread and a repaint:
+// the walk sends the window at most one update (a status text and a bar
+// position) per interval, always the latest, and holds back the others.
+enum : uint64_t { kDisplayIntervalMs = 30 };
+
+struct DisplayPace {
+    uint64_t lastShownMs; // when the last update went to the window
+    bool shownAny;        // clear until the first one
+};
+
+// Whether an update made at nowMs (on a monotonic clock) goes to the window
+// now: the first one does, any other once an interval has passed since the
+// last one shown. If it does, it counts as shown at nowMs.
+bool DisplayDue(DisplayPace* pace, uint64_t nowMs);

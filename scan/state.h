@@ -7,10 +7,12 @@
 // g_scanThread is the scan thread's handle, created by the recovery run and
 // waited for by the entry point. g_arguments is the command line split into
 // arguments, kept for the life of the process because the scan thread reads
-// its path from it.
+// its path from it. g_displayClock gives the milliseconds of the monotonic
+// clock that paces the walk's display: GetTickCount64, defined with the
+// walk, unless a test installs its own.
 //
-// The walk's own buffers (its stack of open directories and the find data)
-// and the path buffer of a scan target are private to walk_win.cpp and
+// The walk's own buffers (its stack of open directories, the find data and
+// the display update it holds back) and the path buffer of a scan target are private to walk_win.cpp and
 // target_win.cpp; like these counters they belong to the scan thread alone.
 #pragma once
 
@@ -40,6 +42,7 @@ enum : uint32_t { kBarMaximum = 255 };
 extern ScanCounters g_counters;
 extern ProgressSink g_progress;
 extern std::atomic<bool> g_stopRequested;
+extern uint64_t (*g_displayClock)();
 extern void* g_scanThread;
 extern wchar_t** g_arguments;
 extern int g_argumentCount;

@@ -6,8 +6,10 @@
 
 // buffer holds a directory's path and has room for kPathCapacity characters.
 // Visits every file below it, depth first, hands each to DecryptLockedFile,
-// counts the results and moves the display. RC_PATH_TOO_LONG for a path of
-// more than 32768 characters, RC_EMPTY_PATH for an empty one, else RC_OK.
+// counts the results and moves the display: at most once per display
+// interval, and when it returns the display shows its last update.
+// RC_PATH_TOO_LONG for a path of more than 32768 characters, RC_EMPTY_PATH
+// for an empty one, else RC_OK.
 // Returns at once, between two entries, when g_stopRequested is set. Follows
 // links to directories, but never into a directory on its current path.
 Status WalkDirectory(wchar_t* buffer);

@@ -16,6 +16,12 @@
 // file. A directory is known by its volume serial number and file index,
 // read only when a link is met (the walk's levels keep theirs once read), so
 // a tree without links costs no more than its enumerations.
+//
+// The display keeps the pace of the eye, not of the entries: an update that
+// comes within an interval of the last one shown is held back (see
+// DisplayDue) and replaced by the next. The one held when the walk ends or
+// stops is shown then, so the window is left exactly as updating it at
+// every entry would have left it.
 #include <windows.h>
 
 #include <cwchar>
@@ -54,6 +60,14 @@ struct WalkLevel {
 // The walk runs on the scan thread only, one at a time.
 WalkLevel g_levels[kMaxWalkDepth];
 WIN32_FIND_DATAW g_entry;
+
+// The display update held back, its text copied from the path buffer, which
+// changes at the next entry; and when the last update was shown. Kept from
+// one walk to the next, as one scan's drives follow each other.
+DisplayPace g_pace;
+bool g_held;
+uint32_t g_heldPosition;
+wchar_t g_heldText[kPathCapacity];
 
 bool ReadIdentity(const wchar_t* path, DirectoryIdentity* identity)
 {
@@ -151,10 +165,38 @@ bool OpenLevel(wchar_t* buffer, uint32_t length, WalkLevel* level)
     return true;
 }
 
-void ShowProgress(const wchar_t* buffer)
+void ShowProgress(const wchar_t* buffer, uint32_t position)
 {
     g_progress.setStatusText(buffer);
-    g_progress.setBarPosition(BarPosition(g_counters));
+    g_progress.setBarPosition(position);
+}
+
+// A display update: the status line is to show the buffer's text, the bar
+// the counters; now, or when the pace allows, or when the walk returns.
+void UpdateDisplay(const wchar_t* buffer)
+{
+    const uint32_t position = BarPosition(g_counters);
+    g_held = !DisplayDue(&g_pace, g_displayClock());
+    if (!g_held) {
+        ShowProgress(buffer, position);
+        return;
+    }
+    g_heldPosition = position;
+    wmemcpy(g_heldText, buffer, wcslen(buffer) + 1);
+}
+
+void ShowHeldUpdate()
+{
+    if (!g_held)
+        return;
+    g_held = false;
+    g_pace = {g_displayClock(), true};
+    ShowProgress(g_heldText, g_heldPosition);
+}
+
+uint64_t TickCountMs()
+{
+    return GetTickCount64();
 }
 
 bool IsDotEntry(const wchar_t* name)
@@ -163,6 +205,8 @@ bool IsDotEntry(const wchar_t* name)
 }
 
 } // namespace
+
+uint64_t (*g_displayClock)() = TickCountMs;
 
 Status WalkDirectory(wchar_t* buffer)
 {
@@ -185,7 +229,7 @@ Status WalkDirectory(wchar_t* buffer)
                 break;
             ++g_counters.entriesVisited;
             if (g_counters.folderMode || g_counters.entriesVisited % kDisplayEvery == 0)
-                ShowProgress(buffer);
+                UpdateDisplay(buffer);
             const size_t nameLength = wcslen(name);
             wmemcpy(buffer + level.nameStart, name, nameLength + 1);
             const uint32_t pathLength = level.nameStart + uint32_t(nameLength);
@@ -217,13 +261,16 @@ Status WalkDirectory(wchar_t* buffer)
         // has one, closing each level that has run out.
         while (!FindNextFileW(g_levels[depth - 1].find, &g_entry)) {
             FindClose(g_levels[depth - 1].find);
-            if (--depth == 0)
+            if (--depth == 0) {
+                ShowHeldUpdate();
                 return RC_OK;
+            }
         }
     }
 
     // Stop requested: close every open enumeration and return at once.
     while (depth > 0)
         FindClose(g_levels[--depth].find);
+    ShowHeldUpdate();
     return RC_OK;
 }

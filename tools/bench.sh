@@ -5,10 +5,10 @@
 # benchmark under Wine and Xvfb in a prefix of its own, prints the table and
 # writes it into docs/performance.md.
 #
-#   tools/bench.sh [--reps N] [--memory-reps N] [--only 12345] [--quick] [--work 'X:\folder']
+#   tools/bench.sh [--reps N] [--memory-reps N] [--only 123456] [--quick] [--work 'X:\folder']
 #
 # Takes about 40 minutes on two shared cores and some 4 GB of disk for a
-# while. --quick runs small trees in a few minutes, --only some figures,
+# while (figure 6 adds a million empty files). --quick runs small trees in a few minutes, --only some figures,
 # --work puts the trees elsewhere than drive C: (on a tmpfs, for example, as
 # Z:\dev\shm\felnox-bench); none of these touches docs/.
 set -euo pipefail

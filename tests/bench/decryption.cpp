@@ -39,18 +39,96 @@ bool Timed(const std::function<bool()>& operation, double* sum)
     return ok;
 }
 
-struct Round {
-    double copy = 0, decrypt = 0, read = 0, create = 0, copyOver = 0, write = 0;
+// What the steps share while they work on one file.
+struct StepFile {
+    const std::wstring* locked;
+    std::wstring output; // the steps' own output, beside the decrypted copy
+    Layout layout;
+    uint32_t trailer;    // the key's trailer length, 0 in the plain layout
+    HANDLE claimed;      // the output's handle, from its claim to its close
 };
 
-// The four units done for one file, in the order given by `first`.
+uint8_t g_head[kBenchHead + kBenchTrailer];
+
+bool ReadHead(StepFile* file)
+{
+    HANDLE locked = OpenLocked(*file->locked);
+    DWORD got = 0;
+    bool ok = locked != INVALID_HANDLE_VALUE;
+    if (ok && file->trailer != 0)
+        ok = Seek(locked, -int64_t(file->trailer), FILE_END) &&
+             ReadFile(locked, g_head, file->trailer, &got, nullptr) && Seek(locked, 0, FILE_BEGIN);
+    ok = ok && ReadFile(locked, g_head, kBenchHead, &got, nullptr);
+    CloseHandle(locked);
+    return ok;
+}
+
+// In the trailer layout the first name tried is the locked file's own,
+// which is always taken.
+bool ClaimOutput(StepFile* file)
+{
+    if (file->layout == Layout::kTrailer)
+        CloseHandle(OpenOutput(*file->locked, CREATE_NEW));
+    file->claimed = OpenOutput(file->output, CREATE_NEW);
+    return file->claimed != INVALID_HANDLE_VALUE;
+}
+
+bool CopyOverOutput(StepFile* file)
+{
+    return CopyFileW(file->locked->c_str(), file->output.c_str(), FALSE) != 0;
+}
+
+bool WriteHeadAndClose(StepFile* file)
+{
+    DWORD written = 0;
+    bool done = Seek(file->claimed, 0, FILE_BEGIN) &&
+                WriteFile(file->claimed, g_head, kBenchHead, &written, nullptr);
+    if (done && file->trailer != 0)
+        done = Seek(file->claimed, -int64_t(file->trailer), FILE_END) && SetEndOfFile(file->claimed);
+    return CloseHandle(file->claimed) && done;
+}
+
+struct Step {
+    const char* plain;   // what it does, in the plain layout
+    const char* trailer; // and in the trailer layout
+    bool (*run)(StepFile* file);
+};
+
+// The decryption's steps, each done on its own as the decryptor does it.
+// The first one reads the locked file; the others work on the output, one
+// after another on the same file, so a step the decryptor gains on its
+// output is one more line here.
+const Step kSteps[] = {
+    {"open the locked file, read its head, close",
+     "open the locked file, read its head and trailer, close", ReadHead},
+    {"claim the output's fresh name (CREATE_NEW)",
+     "claim the output's fresh name (CREATE_NEW); the first name tried is the locked file's own",
+     ClaimOutput},
+    {"CopyFileW over that output (it exists, so bFailIfExists is FALSE)",
+     "CopyFileW over that output (it exists, so bFailIfExists is FALSE)", CopyOverOutput},
+    {"write the head through the claiming handle, close it",
+     "write the head through the claiming handle, cut the trailer, close it", WriteHeadAndClose},
+};
+const size_t kStepCount = sizeof kSteps / sizeof kSteps[0];
+
+struct Round {
+    double copy = 0, decrypt = 0, steps[kStepCount] = {};
+};
+
+// The four units done for one file, in the order given by `first`: the
+// copy, the decryption, the reading step, the steps on the output.
 bool OneFile(const LockedSet& set, Layout layout, size_t i, size_t first, Round* round)
 {
     const std::wstring& locked = set.locked[i];
-    const std::wstring copy = set.outputs[i] + L".copy";   // the floor's fresh name
-    const std::wstring steps = set.outputs[i] + L".steps"; // the steps' output
-    const uint32_t trailer = g_key.reference.totalLength;
-    static uint8_t head[kBenchHead + kBenchTrailer];
+    const std::wstring copy = set.outputs[i] + L".copy"; // the floor's fresh name
+    StepFile file = {&locked, set.outputs[i] + L".steps", layout, g_key.reference.totalLength,
+                     INVALID_HANDLE_VALUE};
+    auto steps = [&](size_t from, size_t to) {
+        for (size_t k = from; k < to; ++k)
+            if (!Timed([&] { return kSteps[k].run(&file); }, &round->steps[k]))
+                return false;
+        return true;
+    };
 
     const std::function<bool()> units[] = {
         [&] {
@@ -65,50 +143,8 @@ bool OneFile(const LockedSet& set, Layout layout, size_t i, size_t first, Round*
                 },
                 &round->decrypt);
         },
-        [&] {
-            return Timed(
-                [&] {
-                    HANDLE file = OpenLocked(locked);
-                    DWORD got = 0;
-                    bool ok = file != INVALID_HANDLE_VALUE;
-                    if (ok && trailer != 0)
-                        ok = Seek(file, -int64_t(trailer), FILE_END) &&
-                             ReadFile(file, head, trailer, &got, nullptr) &&
-                             Seek(file, 0, FILE_BEGIN);
-                    ok = ok && ReadFile(file, head, kBenchHead, &got, nullptr);
-                    CloseHandle(file);
-                    return ok;
-                },
-                &round->read);
-        },
-        [&] {
-            // As the decryptor does: claim the name (in the trailer layout the
-            // first name tried is the locked file's own, always taken), copy
-            // over it with the claiming handle open, write through that handle.
-            HANDLE file = INVALID_HANDLE_VALUE;
-            const bool ok =
-                Timed(
-                    [&] {
-                        if (layout == Layout::kTrailer)
-                            CloseHandle(OpenOutput(locked, CREATE_NEW));
-                        file = OpenOutput(steps, CREATE_NEW);
-                        return file != INVALID_HANDLE_VALUE;
-                    },
-                    &round->create) &&
-                Timed([&] { return CopyFileW(locked.c_str(), steps.c_str(), FALSE) != 0; },
-                      &round->copyOver) &&
-                Timed(
-                    [&] {
-                        DWORD written = 0;
-                        bool done = Seek(file, 0, FILE_BEGIN) &&
-                                    WriteFile(file, head, kBenchHead, &written, nullptr);
-                        if (done && trailer != 0)
-                            done = Seek(file, -int64_t(trailer), FILE_END) && SetEndOfFile(file);
-                        return CloseHandle(file) && done;
-                    },
-                    &round->write);
-            return ok;
-        },
+        [&] { return steps(0, 1); },
+        [&] { return steps(1, kStepCount); },
     };
     for (size_t k = 0; k < 4; ++k)
         if (!units[(first + k) % 4]())
@@ -130,6 +166,8 @@ bool RemoveOutputs(const LockedSet& set)
 bool MeasureDecryption(const LockedSet& set, Layout layout, int rounds, DecryptionTimes* times)
 {
     *times = {};
+    for (const Step& step : kSteps)
+        times->steps.push_back({layout == Layout::kPlain ? step.plain : step.trailer, {}});
     for (int r = -1; r < rounds; ++r) {
         Round round;
         for (size_t i = 0; i < set.locked.size(); ++i)
@@ -141,10 +179,8 @@ bool MeasureDecryption(const LockedSet& set, Layout layout, int rounds, Decrypti
             continue; // the warm-up pass
         times->copy.push_back(round.copy);
         times->decrypt.push_back(round.decrypt);
-        times->read.push_back(round.read);
-        times->create.push_back(round.create);
-        times->copyOver.push_back(round.copyOver);
-        times->write.push_back(round.write);
+        for (size_t k = 0; k < kStepCount; ++k)
+            times->steps[k].seconds.push_back(round.steps[k]);
     }
     return true;
 }

@@ -6,20 +6,23 @@
 // seconds, while from one file to the next it hits both alike.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "tests/bench/trees.h"
 
 // Seconds per round (one pass over the set) of each measured operation,
 // summed over the files.
+struct StepTimes {
+    std::string name;
+    std::vector<double> seconds;
+};
+
 struct DecryptionTimes {
     std::vector<double> copy;    // CopyFileW(locked, fresh name, fail if it exists): the floor
     std::vector<double> decrypt; // DecryptLockedFile, as the walk calls it
-    // The decryption's steps, each done on its own:
-    std::vector<double> read;    // open the locked file, read its trailer and head, close
-    std::vector<double> create;   // claim the output's fresh name (CREATE_NEW)
-    std::vector<double> copyOver; // CopyFileW over that output, its handle still open
-    std::vector<double> write;    // write the head through that handle, cut the trailer, close
+    // The decryption's steps, each done on its own, in the decryptor's order.
+    std::vector<StepTimes> steps;
 };
 
 // `rounds` passes over the set after one to warm up; every output is

@@ -30,9 +30,9 @@ Spread Summarize(std::vector<double> values)
 }
 
 std::vector<std::vector<double>> Interleave(int rounds, const std::vector<Run>& runs,
-                                            const std::function<void()>& after, size_t warmed)
+                                            const std::function<void()>& after)
 {
-    for (size_t k = 0; k < runs.size() && k < warmed; ++k) {
+    for (size_t k = 0; k < runs.size(); ++k) {
         runs[k]();
         after();
     }
@@ -53,13 +53,4 @@ std::vector<double> Ratios(const std::vector<double>& a, const std::vector<doubl
     for (size_t i = 0; i < a.size() && i < b.size(); ++i)
         ratios.push_back(a[i] / b[i]);
     return ratios;
-}
-
-std::vector<double> CostEach(const std::vector<double>& a, const std::vector<double>& b,
-                             double count)
-{
-    std::vector<double> costs;
-    for (size_t i = 0; i < a.size() && i < b.size(); ++i)
-        costs.push_back((a[i] - b[i]) / count);
-    return costs;
 }

@@ -22,18 +22,13 @@ Spread Summarize(std::vector<double> values);
 // returns the seconds of the measured part.
 typedef std::function<double()> Run;
 
-// Runs the first `warmed` runs once to warm the caches (all of them by
-// default), then `rounds` rounds of every run once each. The order rotates
-// from round to round (A B, B A, A B, ...; for three runs A B C, B C A,
-// C A B, ...) so that none always goes first. `after` runs, untimed, after
+// Runs every run once to warm the caches, then `rounds` rounds of every
+// run once each. The order rotates from round to round (A B, B A, A B, ...;
+// for three runs A B C, B C A, C A B, ...) so that none always goes first. `after` runs, untimed, after
 // every run (to remove outputs, for instance). Returns the seconds per run
 // of the timed rounds: result[run][round].
 std::vector<std::vector<double>> Interleave(int rounds, const std::vector<Run>& runs,
-                                            const std::function<void()>& after,
-                                            size_t warmed = SIZE_MAX);
+                                            const std::function<void()>& after);
 
 // Per-round quotients a[i] / b[i].
 std::vector<double> Ratios(const std::vector<double>& a, const std::vector<double>& b);
-// Per-round (a[i] - b[i]) / count.
-std::vector<double> CostEach(const std::vector<double>& a, const std::vector<double>& b,
-                             double count);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 #include "tests/support/locker.h"
 
 namespace {
@@ -77,7 +79,12 @@ bool MakeFolder(const std::wstring& path)
     return CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-bool MakeOrdinaryTree(const std::wstring& root, size_t files, TreeShape* shape)
+namespace {
+
+// Three levels of ten folders below root, and `files` files spread evenly
+// over the thousand deepest ones, each written by writeFile(leaf, i).
+bool MakeLeveledTree(const std::wstring& root, size_t files, TreeShape* shape,
+                     const std::function<bool(const std::wstring&, size_t)>& writeFile)
 {
     const size_t leaves = 1000;
     *shape = {};
@@ -100,19 +107,45 @@ bool MakeOrdinaryTree(const std::wstring& root, size_t files, TreeShape* shape)
                 const size_t leafIndex = (a * 10 + b) * 10 + c;
                 const size_t end = files * (leafIndex + 1) / leaves;
                 for (; file < end; ++file) {
-                    const bool tiny = file % 10 == 0;
-                    const size_t size = tiny ? Mix(file) % kBenchTrailer
-                                             : kBenchTrailer + Mix(file) % (8192 - kBenchTrailer);
-                    if (!WriteOrdinaryFile(leaf + L"\\" + OrdinaryName(file), size))
+                    if (!writeFile(leaf, file))
                         return false;
                     ++shape->files;
-                    shape->tinyFiles += tiny;
-                    shape->bytes += size;
                 }
             }
         }
     }
     return true;
+}
+
+} // namespace
+
+bool MakeOrdinaryTree(const std::wstring& root, size_t files, TreeShape* shape)
+{
+    return MakeLeveledTree(root, files, shape, [&](const std::wstring& leaf, size_t file) {
+        const bool tiny = file % 10 == 0;
+        const size_t size = tiny ? Mix(file) % kBenchTrailer
+                                 : kBenchTrailer + Mix(file) % (8192 - kBenchTrailer);
+        shape->tinyFiles += tiny;
+        shape->bytes += size;
+        return WriteOrdinaryFile(leaf + L"\\" + OrdinaryName(file), size);
+    });
+}
+
+bool MakeScaleTree(const std::wstring& root, size_t entries, TreeShape* shape,
+                   std::vector<std::wstring>* outputs)
+{
+    const Bytes locked = LockPlain(Bytes(Pool().begin(), Pool().begin() + 4096), Keystream());
+    outputs->clear();
+    const size_t folders = 1110;
+    return entries > folders &&
+           MakeLeveledTree(root, entries - folders, shape, [&](const std::wstring& leaf, size_t file) {
+               if (file % 1000 != 500)
+                   return WriteOrdinaryFile(leaf + L"\\" + OrdinaryName(file), 0);
+               const std::wstring path = leaf + L"\\locked-" + OrdinaryName(file) + L".zxcv";
+               outputs->push_back(OutputPathFor(Layout::kPlain, path));
+               shape->bytes += locked.size();
+               return WriteFileBytes(path, locked.data(), locked.size());
+           });
 }
 
 std::wstring OutputPathFor(Layout layout, const std::wstring& path)

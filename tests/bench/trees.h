@@ -48,6 +48,14 @@ struct LockedSet {
 bool MakeLockedSet(const std::wstring& root, Layout layout, size_t count, size_t size,
                    size_t perFolder, LockedSet* set);
 
+// The tree of a full drive's scan: `entries` files and folders in all, the
+// folders as in MakeOrdinaryTree, the files empty (their sizes do not matter
+// to a scan with a plain-layout key, and a million of them fit in the page
+// cache) but one in a thousand, which is locked in the plain layout (4 KiB),
+// so that the bar moves.
+bool MakeScaleTree(const std::wstring& root, size_t entries, TreeShape* shape,
+                   std::vector<std::wstring>* outputs);
+
 // A folder of `files` ordinary files in folders of 200, one in a hundred of
 // them locked in the plain layout (4 KiB): enough for the bar to move.
 bool MakeDisplayTree(const std::wstring& root, size_t files, TreeShape* shape,

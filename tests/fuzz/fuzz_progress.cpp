@@ -1,6 +1,8 @@
 // Any counters: the bar positions are the exact quotients the display
 // promises (checked in 128-bit arithmetic), stay in the bar's range, and
-// a drive's denominator is never 0.
+// a drive's denominator is never 0. Any run of a monotonic clock: an update
+// goes to the window when, and only when, an interval has passed since the
+// last one that went.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -57,6 +59,23 @@ void CheckDenominator(bool known, uint64_t total, uint64_t free)
         abort();
 }
 
+void CheckPace(const uint8_t* steps, size_t count, uint64_t start)
+{
+    DisplayPace pace = {};
+    uint64_t now = start, last = 0;
+    bool any = false;
+    for (size_t i = 0; i < count; ++i) {
+        now += steps[i];
+        const bool due = DisplayDue(&pace, now);
+        if (due != (!any || now - last >= kDisplayIntervalMs))
+            abort();
+        if (due) {
+            last = now;
+            any = true;
+        }
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -80,5 +99,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     counters.entriesVisited = 0;
     counters.folderMode = (flags & 2) != 0;
     CheckCounters(counters);
+    CheckPace(data + 25, size - 25, c >> 8);
     return 0;
 }

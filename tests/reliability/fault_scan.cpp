@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "scan/walk.h"
+#include "tests/scan/recorder.h"
 
 namespace {
 
@@ -49,6 +50,9 @@ bool CanCreate(const std::wstring& path)
 void FaultScanTest::SetUp()
 {
     saved_ = g_progress;
+    // The faults strike on status texts, so every update must reach them.
+    savedClock_ = g_displayClock;
+    UseTestClock();
     g_stopRequested = false;
     g_faults.clear();
     root_ = MakeScratchFolder(L"fault");
@@ -58,6 +62,7 @@ void FaultScanTest::SetUp()
 void FaultScanTest::TearDown()
 {
     g_progress = saved_;
+    g_displayClock = savedClock_;
     g_faults.clear();
     for (const auto& [folder, access] : restricted_)
         EXPECT_TRUE(SetFolderAccess(folder, FolderAccess::kFull)) << Narrow(folder);

@@ -59,6 +59,7 @@ protected:
 private:
     Snapshot outputs_;
     ProgressSink saved_;
+    uint64_t (*savedClock_)();
     std::map<std::wstring, FolderAccess> restricted_; // and not given back yet
 };
 

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "core/state.h"
+#include "scan/progress.h"
 #include "scan/state.h"
 #include "scan/walk.h"
 #include "tests/scan/recorder.h"
@@ -305,6 +306,94 @@ TEST_F(WalkTest, StopRequestedDuringTheWalkEndsItBeforeTheNextEntry)
     // Enumerations were closed: the tree can be removed at once.
     RemoveTree(folder_);
     EXPECT_FALSE(Exists(folder_));
+}
+
+uint32_t g_clockReadings;
+uint32_t g_stopAtReading;
+
+// The test clock, which also raises the stop request at a given reading:
+// the walk reads it once at every display update.
+uint64_t ReadClockThatMayStop()
+{
+    if (++g_clockReadings == g_stopAtReading)
+        RequestStop();
+    return ReadTestClock();
+}
+
+// However fast the clock runs against the entries, the paced display sends
+// no two texts or bar positions within one interval, but for a closing one
+// that shows what was held back, and leaves the window as an update at every
+// entry would leave it. The walk's counts do not change.
+TEST_F(WalkTest, PacedDisplayKeepsTheIntervalAndEndsAsEveryUpdateWould)
+{
+    const GeneratedTree tree = GenerateTree(folder_, Layout::kPlain, 150, 31);
+    const struct {
+        bool folderMode;
+        uint64_t stepMs;   // the clock's advance from one display update to the next
+        uint32_t stopAt;   // the display update at which Exit is pressed (0: never)
+    } cases[] = {
+        {true, 0, 0},    // the whole walk within one interval
+        {true, 1, 0},
+        {true, 7, 0},
+        {true, 29, 0},
+        {true, 2, 77},
+        {false, 0, 0},   // a drive scan: an update every 64 entries
+        {false, 20, 0},
+        {false, 20, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "folder mode " << c.folderMode << ", step "
+                                        << c.stepMs << " ms, stop at " << c.stopAt);
+        auto walk = [&](uint64_t stepMs) {
+            for (const auto& output : tree.outputs) {
+                const std::wstring path = folder_ + L"\\" + output.first;
+                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(path.c_str());
+            }
+            g_shown.clear();
+            g_counters = {};
+            g_counters.folderMode = c.folderMode;
+            g_counters.totalBytes = c.folderMode ? 1048576 : 100000;
+            g_stopRequested = false;
+            g_clockReadings = 0;
+            g_stopAtReading = c.stopAt;
+            g_displayClock = ReadClockThatMayStop;
+            g_clockMs += 3600 * 1000;
+            g_clockStepMs = stepMs;
+            EXPECT_EQ(Walk(folder_), RC_OK);
+            return std::make_pair(g_shown, g_counters);
+        };
+        const auto everyUpdate = walk(kDisplayIntervalMs);
+        const auto paced = walk(c.stepMs);
+
+        const ScanCounters& a = everyUpdate.second;
+        const ScanCounters& b = paced.second;
+        EXPECT_EQ(a.entriesVisited, c.stopAt ? a.entriesVisited : uint32_t(tree.entries));
+        EXPECT_EQ(b.entriesVisited, a.entriesVisited);
+        EXPECT_EQ(b.filesSeen, a.filesSeen);
+        EXPECT_EQ(b.filesDecrypted, a.filesDecrypted);
+        EXPECT_EQ(b.processedBytes, a.processedBytes);
+        for (const Shown::Kind kind : {Shown::kText, Shown::kPosition}) {
+            std::vector<Shown> all, sent;
+            for (const Shown& shown : everyUpdate.first)
+                if (shown.kind == kind)
+                    all.push_back(shown);
+            for (const Shown& shown : paced.first)
+                if (shown.kind == kind)
+                    sent.push_back(shown);
+            const uint32_t updates = c.folderMode ? a.entriesVisited : a.entriesVisited / 64;
+            ASSERT_EQ(all.size(), updates);
+            ASSERT_EQ(sent.empty(), all.empty());
+            if (all.empty())
+                continue;
+            size_t tooSoon = 0;
+            for (size_t i = 1; i + 1 < sent.size(); ++i)
+                tooSoon += sent[i].atMs - sent[i - 1].atMs < kDisplayIntervalMs;
+            EXPECT_EQ(tooSoon, 0u) << "of " << sent.size();
+            EXPECT_EQ(Narrow(sent.back().text), Narrow(all.back().text));
+            EXPECT_EQ(sent.back().position, all.back().position);
+        }
+    }
 }
 
 } // namespace
