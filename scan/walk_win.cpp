@@ -54,6 +54,7 @@ struct WalkLevel {
 // The walk runs on the scan thread only, one at a time.
 WalkLevel g_levels[kMaxWalkDepth];
 WIN32_FIND_DATAW g_entry;
+wchar_t g_shownPath[kPathCapacity]; // the status line's text: the path as users write it
 
 bool ReadIdentity(const wchar_t* path, DirectoryIdentity* identity)
 {
@@ -153,7 +154,8 @@ bool OpenLevel(wchar_t* buffer, uint32_t length, WalkLevel* level)
 
 void ShowProgress(const wchar_t* buffer)
 {
-    g_progress.setStatusText(buffer);
+    MakeUserPath(g_shownPath, buffer);
+    g_progress.setStatusText(g_shownPath);
     g_progress.setBarPosition(BarPosition(g_counters));
 }
 
