@@ -130,6 +130,25 @@ INT_PTR Exit(HWND window, WPARAM wParam)
     return 1;
 }
 
+// The session ends (logoff, shutdown): like Exit, the scan stops between
+// two files, and the system may end the process once this returns, so wait
+// until the file in hand is done; not for the final count's box of a scan
+// that has ended, which would hold the session up. The scan thread's
+// display calls are sent to this thread: answer them while waiting.
+void EndSession(HWND window)
+{
+    if (g_scanThread) {
+        g_stopRequested = true;
+        HANDLE thread = g_scanThread;
+        while (!g_scanEnded && MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) ==
+                                   WAIT_OBJECT_0 + 1) {
+            MSG message;
+            PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+    }
+    EndDialog(window, 0);
+}
+
 } // namespace
 
 void DrawBanner(HDC dc, HBITMAP bitmap)
@@ -154,6 +173,10 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0; // keep the focus on Exit
     case WM_PAINT:
         Paint(window);
+        return 0;
+    case WM_ENDSESSION:
+        if (wParam)
+            EndSession(window);
         return 0;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_CONTINUE)
