@@ -66,6 +66,14 @@ Status CopyToTemporaryName(const wchar_t* lockedPath, uint32_t folderLength)
     return RC_FAILED;
 }
 
+bool WriteDecryptedHead(HANDLE out, DWORD headRead, uint32_t trailerLength)
+{
+    XorBytes(g_headBuffer, g_key.keystream, headRead);
+    DWORD written = 0;
+    return WriteFile(out, g_headBuffer, headRead, &written, nullptr) && written == headRead &&
+           (trailerLength == 0 || (SeekTo(out, -int64_t(trailerLength), FILE_END) && SetEndOfFile(out)));
+}
+
 // Turns the temporary copy into the decrypted file: the head XORed with the
 // keystream, the trailer cut off. Hidden while it is built; then it takes
 // the locked file's attributes, all but hidden.
@@ -78,13 +86,7 @@ Status DecryptTemporaryCopy(DWORD headRead, uint32_t trailerLength)
     HANDLE out = CreateFileW(g_temporaryPath, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (out == INVALID_HANDLE_VALUE)
         return RC_FAILED;
-    Status status = RC_OK;
-    XorBytes(g_headBuffer, g_key.keystream, headRead);
-    DWORD written = 0;
-    if (!WriteFile(out, g_headBuffer, headRead, &written, nullptr) || written != headRead)
-        status = RC_FAILED;
-    else if (trailerLength != 0 && (!SeekTo(out, -int64_t(trailerLength), FILE_END) || !SetEndOfFile(out)))
-        status = RC_FAILED;
+    Status status = WriteDecryptedHead(out, headRead, trailerLength) ? RC_OK : RC_FAILED;
     // A write the system delayed (on a network share) can fail at the close.
     if (!CloseHandle(out))
         status = RC_FAILED;
