@@ -6,7 +6,6 @@
 // as it was. Large files, so that the kills land in the middle of copies.
 #include <windows.h>
 
-#include <chrono>
 #include <functional>
 
 #include <gtest/gtest.h>
@@ -21,7 +20,7 @@ using namespace uidriver;
 
 namespace {
 
-enum : size_t { kLargeFiles = 3, kLargeSize = 24 << 20 };
+enum : size_t { kLargeFiles = 3, kLargeSize = 16 << 20 };
 
 uint64_t Hash(const Bytes& bytes)
 {
@@ -29,20 +28,6 @@ uint64_t Hash(const Bytes& bytes)
     for (uint8_t byte : bytes)
         hash = (hash ^ byte) * 1099511628211ull;
     return hash;
-}
-
-// Random bytes fast enough for tens of MiB.
-Bytes LargeOriginal(size_t size, uint64_t seed)
-{
-    Bytes bytes(size);
-    uint64_t state = seed * 0x9E3779B97F4A7C15ull + 1;
-    for (size_t i = 0; i < size; ++i) {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        bytes[i] = uint8_t(state >> 24);
-    }
-    return bytes;
 }
 
 struct LargeFile {
@@ -58,7 +43,7 @@ std::vector<LargeFile> LockLargeFiles(const std::wstring& folder, Layout layout,
     for (size_t i = 0; i < kLargeFiles; ++i) {
         const std::wstring name = L"video" + std::to_wstring(i) + L".mp4";
         const std::wstring lockedName = layout == Layout::kPlain ? L"locked-" + name + L".abcd" : name;
-        const Bytes original = LargeOriginal(size + i * 4099, i + 1);
+        const Bytes original = RandomBytes(size + i * 4099, uint32_t(i + 1));
         const Bytes locked = LockedBytes(layout, original);
         WriteBytes(folder + L"\\" + lockedName, locked);
         files.push_back({lockedName, OutputName(layout, lockedName), Hash(locked), Hash(original)});
@@ -133,23 +118,11 @@ Progress Look(const std::wstring& folder, const std::vector<LargeFile>& files)
     return progress;
 }
 
-// Polls until the condition holds; false when the process ended first.
+// Polls every millisecond until the condition holds; false when the
+// process ended first.
 bool WaitWhileRunning(const Process& process, const std::function<bool()>& condition)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (condition())
-            return true;
-        if (!process.IsRunning())
-            return false;
-        Sleep(1);
-    }
-    return false;
-}
-
-double Seconds(std::chrono::steady_clock::time_point since)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+    return WaitUntil([&] { return !process.IsRunning() || condition(); }, 60000, 1) && condition();
 }
 
 class KillTest : public ::testing::TestWithParam<Layout> {
@@ -179,34 +152,35 @@ TEST_P(KillTest, KilledAtAnyMomentLeavesOnlyCompleteCopies)
     Process process;
     ASSERT_TRUE(StartScan(&process));
     ASSERT_TRUE(WaitWhileRunning(process, [&] { return Look(folder_, files_).added > 0; }));
-    const auto first = std::chrono::steady_clock::now();
+    const ULONGLONG first = GetTickCount64();
     DWORD count = 0;
     ASSERT_TRUE(process.WaitForExit(60000, &count));
-    const double span = Seconds(first);
+    const ULONGLONG span = GetTickCount64() - first;
     EXPECT_EQ(count, kLargeFiles);
     EXPECT_EQ(CheckAndRemoveCopies(folder_, files_).copies, kLargeFiles);
 
+    // Kill moments: as the first, second and third added file appears, as
+    // soon as a copy is seen half-made, and at 8 points spread over the run.
     struct Moment {
-        const char* what;
-        std::function<bool(const Progress&)> reached;
-        double delay; // of the span, after the moment is reached
+        size_t added;
+        bool midCopy;
+        ULONGLONG delay; // after the moment is reached
     };
-    std::vector<Moment> moments = {
-        {"the first added file", [](const Progress& p) { return p.added >= 1; }, 0},
-        {"a copy half-way", [](const Progress& p) { return p.midCopy; }, 0},
-        {"the second added file", [](const Progress& p) { return p.added >= 2; }, 0},
-        {"the third added file", [](const Progress& p) { return p.added >= 3; }, 0},
-    };
-    for (double share = 0.05; share < 1; share += 0.1)
-        moments.push_back({"a share of the run", [](const Progress& p) { return p.added >= 1; }, share});
+    std::vector<Moment> moments = {{1, false, 0}, {2, false, 0}, {3, false, 0}, {1, true, 0}};
+    for (ULONGLONG eighth = 0; eighth < 8; ++eighth)
+        moments.push_back({1, false, span * (2 * eighth + 1) / 16});
 
     size_t temporaries = 0;
     for (const Moment& moment : moments) {
-        SCOPED_TRACE(std::string(moment.what) + " + " + std::to_string(moment.delay));
+        SCOPED_TRACE(std::to_string(moment.added) + " added, mid-copy " + std::to_string(moment.midCopy) +
+                     ", then " + std::to_string(moment.delay) + " ms");
         Process killed;
         ASSERT_TRUE(StartScan(&killed));
-        WaitWhileRunning(killed, [&] { return moment.reached(Look(folder_, files_)); });
-        Sleep(DWORD(moment.delay * span * 1000));
+        WaitWhileRunning(killed, [&] {
+            const Progress progress = Look(folder_, files_);
+            return progress.added >= moment.added && (progress.midCopy || !moment.midCopy);
+        });
+        Sleep(DWORD(moment.delay));
         killed.Kill();
         temporaries = CheckAndRemoveCopies(folder_, files_).temporaries;
     }
