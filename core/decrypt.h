@@ -9,5 +9,8 @@
 // its name. With the process-wide key, decides whether the file is locked
 // and if so writes a decrypted copy beside it under a name that did not
 // exist yet. The locked file is only read. RC_OK means a copy was written;
-// on failure no output of this call is left behind.
+// on failure no output of this call is left behind. The copy is built under
+// a temporary name (see FormatTemporaryName) and moved to its own name when
+// complete: if the process dies meanwhile, only that temporary file is
+// left, and no later call takes it for a locked file.
 Status DecryptLockedFile(const wchar_t* path, uint32_t nameOffset);

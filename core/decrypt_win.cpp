@@ -26,40 +26,92 @@ Status ReadHeadLengthFromTrailer(HANDLE locked, const TrailerInfo& reference, ui
     return SeekTo(locked, 0, FILE_BEGIN) ? RC_OK : RC_FAILED;
 }
 
-// Creates the first free output name: the name itself, then the numbered
-// copies .decrypted01 to .decrypted98.
-HANDLE CreateOutputFile(uint32_t folderLength, const wchar_t* name, size_t length)
+// A copy is built under a temporary name beside the locked file and takes
+// its final name only when it is complete, so that whatever stops the
+// program (a kill, a logoff, a failure) never leaves a partial copy under a
+// name a user would trust. Private to this file; the scan thread's alone.
+wchar_t g_temporaryPath[kPathCapacity];
+
+enum : uint32_t { kTemporaryNameAttempts = 16 };
+
+void RemoveTemporaryCopy()
+{
+    // The copy may have taken the locked file's read-only attribute.
+    SetFileAttributesW(g_temporaryPath, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(g_temporaryPath);
+}
+
+bool NameIsTaken(DWORD error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }
+
+// Copies the locked file to a free temporary name beside it. On failure
+// nothing of the attempt is left.
+Status CopyToTemporaryName(const wchar_t* lockedPath, uint32_t folderLength)
+{
+    const uint32_t capacity = kPathCapacity - folderLength;
+    // Another run beside this one, or a temporary copy a killed run left,
+    // may hold a name: each process starts at its own.
+    const uint32_t first = GetCurrentProcessId();
+    for (uint32_t attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+        if (FormatTemporaryName(g_temporaryPath + folderLength, capacity, first + attempt) == 0)
+            return RC_FAILED;
+        // CopyFileW keeps what a byte copy would lose: server-side copies on
+        // network shares, alternate streams, attributes.
+        if (CopyFileW(lockedPath, g_temporaryPath, TRUE))
+            return RC_OK;
+        if (!NameIsTaken(GetLastError())) {
+            RemoveTemporaryCopy(); // a copy that failed half-way
+            return RC_FAILED;
+        }
+    }
+    return RC_FAILED;
+}
+
+bool WriteDecryptedHead(HANDLE out, DWORD headRead, uint32_t trailerLength)
+{
+    XorBytes(g_headBuffer, g_key.keystream, headRead);
+    DWORD written = 0;
+    return WriteFile(out, g_headBuffer, headRead, &written, nullptr) && written == headRead &&
+           (trailerLength == 0 || (SeekTo(out, -int64_t(trailerLength), FILE_END) && SetEndOfFile(out)));
+}
+
+// Turns the temporary copy into the decrypted file: the head XORed with the
+// keystream, the trailer cut off. Hidden while it is built; then it takes
+// the locked file's attributes, all but hidden.
+Status DecryptTemporaryCopy(DWORD headRead, uint32_t trailerLength)
+{
+    const DWORD attributes = GetFileAttributesW(g_temporaryPath);
+    if (attributes == INVALID_FILE_ATTRIBUTES ||
+        !SetFileAttributesW(g_temporaryPath, (attributes & ~FILE_ATTRIBUTE_READONLY) | FILE_ATTRIBUTE_HIDDEN))
+        return RC_FAILED;
+    HANDLE out = CreateFileW(g_temporaryPath, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (out == INVALID_HANDLE_VALUE)
+        return RC_FAILED;
+    Status status = WriteDecryptedHead(out, headRead, trailerLength) ? RC_OK : RC_FAILED;
+    // A write the system delayed (on a network share) can fail at the close.
+    if (!CloseHandle(out))
+        status = RC_FAILED;
+    const DWORD shown = attributes & ~FILE_ATTRIBUTE_HIDDEN;
+    if (!Failed(status) && !SetFileAttributesW(g_temporaryPath, shown != 0 ? shown : FILE_ATTRIBUTE_NORMAL))
+        status = RC_FAILED;
+    return status;
+}
+
+// Moves the finished copy to the first free output name: the name itself,
+// then the numbered copies .decrypted01 to .decrypted98. An existing file is
+// never replaced; a name taken meanwhile passes on to the next.
+Status MoveToFreeName(uint32_t folderLength, const wchar_t* name, size_t length)
 {
     const size_t capacity = sizeof g_outputPath / sizeof g_outputPath[0];
     for (unsigned attempt = 0; attempt <= kMaxCopyNumber; ++attempt) {
         if (FormatOutputName(g_outputPath + folderLength, capacity - folderLength, name, length,
                              attempt) == 0)
             break;
-        HANDLE out = CreateFileW(g_outputPath, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
-                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (out != INVALID_HANDLE_VALUE)
-            return out;
-        const DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+        if (MoveFileExW(g_temporaryPath, g_outputPath, 0))
+            return RC_OK;
+        if (!NameIsTaken(GetLastError()))
             break;
     }
-    return INVALID_HANDLE_VALUE;
-}
-
-// Turns the new file into the decrypted copy: the locked file's contents,
-// the head XORed with the keystream, the trailer cut off.
-Status FillOutputFile(const wchar_t* lockedPath, HANDLE out, DWORD headRead, uint32_t trailerLength)
-{
-    if (!CopyFileW(lockedPath, g_outputPath, FALSE))
-        return RC_FAILED;
-    XorBytes(g_headBuffer, g_key.keystream, headRead);
-    DWORD written = 0;
-    if (!SeekTo(out, 0, FILE_BEGIN) || !WriteFile(out, g_headBuffer, headRead, &written, nullptr) ||
-        written != headRead)
-        return RC_FAILED;
-    if (trailerLength != 0 && (!SeekTo(out, -int64_t(trailerLength), FILE_END) || !SetEndOfFile(out)))
-        return RC_FAILED;
-    return RC_OK;
+    return RC_FAILED;
 }
 
 } // namespace
@@ -68,10 +120,15 @@ Status DecryptLockedFile(const wchar_t* path, uint32_t nameOffset)
 {
     const TrailerInfo& reference = g_key.reference;
     const bool trailerLayout = reference.headLength != 0;
+    // The name must lie inside the path before it is measured.
+    if (nameOffset >= wcsnlen(path, kPathCapacity))
+        return RC_FAILED;
     const wchar_t* name = path + nameOffset;
     size_t nameLength = wcslen(name);
-    if (nameOffset >= kPathCapacity)
-        return RC_FAILED;
+    // A copy a stopped run left half-built holds a locked file's bytes, in
+    // the trailer layout with its trailer.
+    if (IsTemporaryName(name, nameLength))
+        return RC_NOT_LOCKED_NAME;
     if (!trailerLayout) {
         if (!IsLockedName(name, nameLength))
             return RC_NOT_LOCKED_NAME;
@@ -80,7 +137,6 @@ Status DecryptLockedFile(const wchar_t* path, uint32_t nameOffset)
     }
 
     Status status = RC_FAILED;
-    HANDLE output = INVALID_HANDLE_VALUE;
     uint32_t head = kPlainHeadLength;
     DWORD headRead = 0;
     HANDLE locked = OpenForReading(path);
@@ -96,18 +152,16 @@ Status DecryptLockedFile(const wchar_t* path, uint32_t nameOffset)
     if (headRead == 0)
         goto out;
 
-    wmemcpy(g_outputPath, path, nameOffset);
-    output = CreateOutputFile(nameOffset, name, nameLength);
-    if (output == INVALID_HANDLE_VALUE)
+    wmemcpy(g_temporaryPath, path, nameOffset);
+    if (Failed(CopyToTemporaryName(path, nameOffset)))
         goto out;
-    status = FillOutputFile(path, output, headRead, reference.totalLength);
-    CloseHandle(output);
-    // Never leave a half-decrypted file under a name the user would trust.
-    // The copy may have taken the locked file's read-only attribute.
-    if (Failed(status)) {
-        SetFileAttributesW(g_outputPath, FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(g_outputPath);
+    status = DecryptTemporaryCopy(headRead, reference.totalLength);
+    if (!Failed(status)) {
+        wmemcpy(g_outputPath, path, nameOffset);
+        status = MoveToFreeName(nameOffset, name, nameLength);
     }
+    if (Failed(status))
+        RemoveTemporaryCopy();
 
 out:
     CloseHandle(locked);

@@ -1,7 +1,34 @@
 #include "core/file_win.h"
 
+#include <cwchar>
+
+#include "core/path.h"
+
+Status MakeLongPath(const wchar_t* path, wchar_t* buffer, uint32_t capacity, size_t* length)
+{
+    if (IsExtendedPath(path)) {
+        *length = wcslen(path);
+        if (*length >= capacity)
+            return RC_PATH_TOO_LONG;
+        wmemcpy(buffer, path, *length + 1);
+        return RC_OK;
+    }
+    const DWORD room = capacity - kExtendedPathRoom;
+    const DWORD full = GetFullPathNameW(path, room, buffer + kExtendedPathRoom, nullptr);
+    if (full == 0)
+        return GetLastError() == ERROR_FILENAME_EXCED_RANGE ? RC_PATH_TOO_LONG : RC_FAILED;
+    if (full >= room)
+        return RC_PATH_TOO_LONG;
+    *length = MakeExtendedPath(buffer, full);
+    return RC_OK;
+}
+
 HANDLE OpenForReading(const wchar_t* path)
 {
+    wchar_t longPath[kOpenPathCapacity];
+    size_t length = 0;
+    if (!IsExtendedPath(path) && !Failed(MakeLongPath(path, longPath, kOpenPathCapacity, &length)))
+        path = longPath;
     return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }

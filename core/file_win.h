@@ -5,7 +5,26 @@
 
 #include <cstdint>
 
-// Opens an existing file for reading; others may go on reading and deleting it.
+#include "core/path.h"
+#include "core/status.h"
+
+enum : uint32_t {
+    // The longest path a file dialog gives, in the \\?\ form.
+    kOpenPathCapacity = 16384 + kExtendedPathRoom,
+};
+
+// The path as a full path in the \\?\ form, in buffer (capacity characters,
+// the terminator included), so that it may pass 260 characters: a path in
+// that form already is copied as it is; any other is completed by
+// GetFullPathNameW (against the current folder when relative) and prefixed.
+// RC_PATH_TOO_LONG when the result does not fit, RC_FAILED when the path
+// cannot be completed.
+Status MakeLongPath(const wchar_t* path, wchar_t* buffer, uint32_t capacity, size_t* length);
+
+// Opens an existing file for reading; others may go on reading and deleting
+// it. A path that fits kOpenPathCapacity is opened in the \\?\ form, so that
+// the files picked in a dialog and the key file beside a program in a deep
+// folder open also past 260 characters.
 HANDLE OpenForReading(const wchar_t* path);
 
 // Reads until size bytes are in or the file ends; a failed read ends it too.

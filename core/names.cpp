@@ -7,6 +7,9 @@ namespace {
 
 const wchar_t kLockedPrefix[] = L"locked-";
 const wchar_t kNumberedInfix[] = L".decrypted";
+const wchar_t kTemporaryPrefix[] = L"~felnox1-";
+const wchar_t kHexDigits[] = L"0123456789abcdef";
+enum : size_t { kTemporaryPrefixLength = 9 };
 
 // Copies count characters to dst + at, if they fit below capacity.
 bool Put(wchar_t* dst, size_t capacity, size_t* at, const wchar_t* src, size_t count)
@@ -51,6 +54,27 @@ size_t FormatOutputName(wchar_t* dst, size_t capacity, const wchar_t* name, size
         return 0;
     dst[at] = 0;
     return at;
+}
+
+size_t FormatTemporaryName(wchar_t* dst, size_t capacity, uint32_t number)
+{
+    if (capacity <= kTemporaryNameLength)
+        return 0;
+    wmemcpy(dst, kTemporaryPrefix, kTemporaryPrefixLength);
+    for (size_t i = kTemporaryNameLength; i-- > kTemporaryPrefixLength; number >>= 4)
+        dst[i] = kHexDigits[number & 0xF];
+    dst[kTemporaryNameLength] = 0;
+    return kTemporaryNameLength;
+}
+
+bool IsTemporaryName(const wchar_t* name, size_t length)
+{
+    if (length != kTemporaryNameLength || wcsncmp(name, kTemporaryPrefix, kTemporaryPrefixLength) != 0)
+        return false;
+    for (size_t i = kTemporaryPrefixLength; i < length; ++i)
+        if (name[i] == 0 || wcschr(kHexDigits, name[i]) == nullptr)
+            return false;
+    return true;
 }
 
 size_t ProposeLockedPath(wchar_t* dst, size_t capacity, const wchar_t* original)

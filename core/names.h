@@ -2,11 +2,17 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 enum : size_t {
     kLockedPrefixLength = 7,   // "locked-"
     kLockedSuffixLength = 5,   // a dot and four characters
     kMaxCopyNumber = 98,       // .decrypted01 ... .decrypted98
+    // "~felnox1-" and four hex digits. No longer than any name a copy may
+    // take (a plain-layout copy's locked file has a name of 13 characters at
+    // least, a numbered name is as long), so that it fits wherever the copy
+    // fits, also where the path length is at its limit.
+    kTemporaryNameLength = 13,
 };
 
 // Plain layout: "locked-" + the original name + "." + four characters,
@@ -19,6 +25,17 @@ bool IsLockedName(const wchar_t* name, size_t length);
 // base.decryptedKK.extension, split at the name's last dot.
 size_t FormatOutputName(wchar_t* dst, size_t capacity, const wchar_t* name, size_t length,
                         unsigned attempt);
+
+// The name under which a copy is built before it takes its own:
+// "~felnox1-" and number's low 16 bits in four lowercase hex digits. Writes
+// it with its terminator and returns its length, or 0 when it does not fit
+// in capacity characters.
+size_t FormatTemporaryName(wchar_t* dst, size_t capacity, uint32_t number);
+
+// True for a name that FormatTemporaryName makes. A file under such a name
+// is a copy that was being built when the program was stopped: it is never
+// taken for a locked file.
+bool IsTemporaryName(const wchar_t* name, size_t length);
 
 // Proposes the locked copy of the original at `original` for the second file
 // dialog: the same folder, "locked-" before the file name. The copy is left

@@ -31,12 +31,12 @@ DWORD WINAPI ScanThread(void* parameter)
     g_progress.setBarPosition(0);
     void* redirection = nullptr;
     const bool redirected = StopFileSystemRedirection(&redirection);
-    if (path)
-        ScanPath(path);
-    else
-        ScanAllDrives();
+    RunScan(path);
     if (redirected)
         RestoreFileSystemRedirection(redirection);
+    // Set before the stop request is read: a session that ends from now on
+    // either finds it set or sees this thread end (see the window's EndSession).
+    g_scanEnded = true;
     // After Exit the program is ending: no final count for a window that is gone.
     if (g_stopRequested)
         return 0;
@@ -72,6 +72,14 @@ Status FindKeyBesideProgram()
 
 int StartRecovery()
 {
+    // Read before any dialog opens: the file dialogs change the current
+    // folder, against which a relative folder argument is meant.
+    if (!g_arguments) {
+        g_arguments = CommandLineToArgvW(GetCommandLineW(), &g_argumentCount);
+        if (g_arguments && g_argumentCount == 2)
+            g_arguments[1] = MakeArgumentFull(g_arguments[1]);
+    }
+
     Status status = FindKeyBesideProgram();
     if (Failed(status))
         status = RC_RETRY;
@@ -80,8 +88,6 @@ int StartRecovery()
     if (Failed(status))
         return 0;
 
-    if (!g_arguments)
-        g_arguments = CommandLineToArgvW(GetCommandLineW(), &g_argumentCount);
     // One argument names what to scan; none, or more than one, means every drive.
     const wchar_t* path = g_arguments && g_argumentCount == 2 ? g_arguments[1] : nullptr;
 

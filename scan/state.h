@@ -4,6 +4,9 @@
 // the main window before a scan starts (tests install their own); until then
 // its operations do nothing. g_stopRequested is set by the interface thread
 // when the user presses Exit and read by the walk between two files.
+// g_scanEnded is set by the scan thread when its scan is over, before the
+// final count; the window reads it when the session ends, to know whether a
+// file may still be in hand.
 // g_scanThread is the scan thread's handle, created by the recovery run and
 // waited for by the entry point. g_arguments is the command line split into
 // arguments, kept for the life of the process because the scan thread reads
@@ -43,6 +46,7 @@ extern ScanCounters g_counters;
 extern ProgressSink g_progress;
 extern std::atomic<bool> g_stopRequested;
 extern uint64_t (*g_displayClock)();
+extern std::atomic<bool> g_scanEnded;
 extern void* g_scanThread;
 extern wchar_t** g_arguments;
 extern int g_argumentCount;

@@ -21,8 +21,6 @@ size_t AfterComponents(const wchar_t* path, size_t length, size_t start, int cou
     return i;
 }
 
-bool IsUpper(wchar_t c, wchar_t upper) { return c == upper || c == upper + (L'a' - L'A'); }
-
 } // namespace
 
 ScanTarget ClassifyScanPath(const wchar_t* path, wchar_t* letter)
@@ -43,17 +41,11 @@ ScanTarget ClassifyScanPath(const wchar_t* path, wchar_t* letter)
     return ScanTarget::kFolder;
 }
 
-bool IsExtendedPath(const wchar_t* path)
-{
-    return path[0] == L'\\' && path[1] == L'\\' && path[2] == L'?' && path[3] == L'\\';
-}
-
 size_t VolumeRootLength(const wchar_t* path, size_t length)
 {
     if (length >= 4 && path[0] == L'\\' && path[1] == L'\\' && (path[2] == L'?' || path[2] == L'.') &&
         path[3] == L'\\') {
-        if (length >= 8 && IsUpper(path[4], L'U') && IsUpper(path[5], L'N') && IsUpper(path[6], L'C') &&
-            path[7] == L'\\')
+        if (StartsWithUnc(path + 4, length - 4))
             return AfterComponents(path, length, 8, 2);
         return AfterComponents(path, length, 4, 1);
     }
@@ -62,29 +54,4 @@ size_t VolumeRootLength(const wchar_t* path, size_t length)
     if (length >= 3 && path[1] == L':' && path[2] == L'\\')
         return 3;
     return 0;
-}
-
-size_t MakeExtendedPath(wchar_t* buffer, size_t fullLength)
-{
-    const wchar_t* full = buffer + kExtendedPathRoom;
-    const bool unc = full[0] == L'\\' && full[1] == L'\\';
-    const bool device = unc && (full[2] == L'?' || full[2] == L'.') && full[3] == L'\\';
-    const wchar_t* prefix;
-    size_t skip; // characters of the full path that the prefix replaces
-    if (device) {
-        prefix = L"\\\\?\\";
-        skip = 4;
-    } else if (unc) {
-        prefix = L"\\\\?\\UNC\\";
-        skip = 2;
-    } else {
-        prefix = L"\\\\?\\";
-        skip = 0;
-    }
-    const size_t prefixLength = wcslen(prefix);
-    // The rest moves left or stays (the prefix is never longer than the room
-    // plus the characters it replaces), then the prefix goes in front of it.
-    wmemmove(buffer + prefixLength, full + skip, fullLength - skip + 1);
-    wmemcpy(buffer, prefix, prefixLength);
-    return prefixLength + fullLength - skip;
 }

@@ -1,15 +1,14 @@
-// What a command-line argument asks to scan, and the full \\?\ form of a
-// folder path. Pure string work: no Windows header.
+// What a command-line argument asks to scan, and the volume root of a
+// path. Pure string work: no Windows header.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "core/path.h"
+
 enum : uint32_t {
     kMaxDirectoryPath = 32768, // the longest directory path the walk accepts
-    // Room kept before a full path so that it can become \\?\X:\... (4 more
-    // characters) or \\?\UNC\server\... (6 more) in place.
-    kExtendedPathRoom = 8,
 };
 
 enum class ScanTarget {
@@ -24,9 +23,6 @@ enum class ScanTarget {
 // *letter is written for kDrive only.
 ScanTarget ClassifyScanPath(const wchar_t* path, wchar_t* letter);
 
-// True when the path is in the \\?\ form already and is to be used as it is.
-bool IsExtendedPath(const wchar_t* path);
-
 // The length of the volume root that begins the path, with its separator:
 // 3 for X:\..., 7 for \\?\X:\... (or \\.\X:\...), up to the separator
 // after the share for \\server\share\... and \\?\UNC\server\share\...,
@@ -34,13 +30,3 @@ bool IsExtendedPath(const wchar_t* path);
 // 0 when the path has no such root (a relative path, or one that ends
 // before the separator).
 size_t VolumeRootLength(const wchar_t* path, size_t length);
-
-// Turns the full path (as GetFullPathNameW makes it) that lies at
-// buffer + kExtendedPathRoom, fullLength characters and its terminator,
-// into its \\?\ form at the start of buffer, with the terminator:
-//   C:\dir          -> \\?\C:\dir
-//   \\server\share  -> \\?\UNC\server\share
-//   \\.\C:\dir      -> \\?\C:\dir   (the same object, in the \\?\ form)
-//   \\?\C:\dir      -> unchanged
-// Returns the new length.
-size_t MakeExtendedPath(wchar_t* buffer, size_t fullLength);

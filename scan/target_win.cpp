@@ -5,6 +5,7 @@
 
 #include <cwchar>
 
+#include "core/file_win.h"
 #include "core/state.h"
 #include "scan/progress.h"
 #include "scan/state.h"
@@ -17,6 +18,8 @@ enum : uint64_t { kFolderDenominator = 1048576 };
 
 // The path buffer of the walk: a drive's root or the folder given.
 wchar_t g_walkPath[kPathCapacity];
+// The folder argument made full before the run asks for a key.
+wchar_t g_fullArgument[kPathCapacity];
 
 // Optical drives are skipped. Windows reports the type for the device path;
 // Wine answers 0 (unknown) there, so the root path is asked
@@ -31,27 +34,14 @@ bool IsOpticalDrive(const wchar_t* device, wchar_t letter)
     return type == DRIVE_CDROM;
 }
 
-// The folder argument as a full path in the \\?\ form, in g_walkPath: a
-// path in that form already is taken as it is; any other is completed by
-// GetFullPathNameW (against the current folder when relative) and then
-// prefixed. The length limit applies to the result.
+// The folder argument as a full path in the \\?\ form, in g_walkPath. The
+// length limit applies to the result.
 Status MakeFolderPath(const wchar_t* path)
 {
-    size_t length;
-    if (IsExtendedPath(path)) {
-        length = wcslen(path);
-        if (length > kMaxDirectoryPath)
-            return RC_PATH_TOO_LONG;
-        wmemcpy(g_walkPath, path, length + 1);
-        return RC_OK;
-    }
-    const DWORD room = kPathCapacity - kExtendedPathRoom;
-    const DWORD full = GetFullPathNameW(path, room, g_walkPath + kExtendedPathRoom, nullptr);
-    if (full == 0)
-        return GetLastError() == ERROR_FILENAME_EXCED_RANGE ? RC_PATH_TOO_LONG : RC_FAILED;
-    if (full >= room)
-        return RC_PATH_TOO_LONG;
-    length = MakeExtendedPath(g_walkPath, full);
+    size_t length = 0;
+    const Status made = MakeLongPath(path, g_walkPath, kPathCapacity, &length);
+    if (Failed(made))
+        return made;
     return length > kMaxDirectoryPath ? RC_PATH_TOO_LONG : RC_OK;
 }
 
@@ -74,7 +64,7 @@ Status ScanDrive(wchar_t letter)
 
     wchar_t root[] = L"\\\\?\\A:\\";
     root[4] = letter;
-    ULARGE_INTEGER available, total, free;
+    ULARGE_INTEGER available = {}, total = {}, free = {};
     const bool spaceKnown = GetDiskFreeSpaceExW(root, &available, &total, &free) != 0;
     g_counters.totalBytes = DriveDenominator(spaceKnown, total.QuadPart, free.QuadPart);
     g_counters.processedBytes = 0;
@@ -121,4 +111,22 @@ Status ScanPath(const wchar_t* path)
     g_progress.setBarPosition(0);
     WalkDirectory(g_walkPath);
     return RC_OK;
+}
+
+wchar_t* MakeArgumentFull(wchar_t* argument)
+{
+    wchar_t letter = 0;
+    size_t length = 0;
+    if (ClassifyScanPath(argument, &letter) != ScanTarget::kFolder ||
+        Failed(MakeLongPath(argument, g_fullArgument, kPathCapacity, &length)))
+        return argument;
+    return g_fullArgument;
+}
+
+Status RunScan(const wchar_t* path)
+{
+    // An empty card reader or floppy drive would make the system ask the
+    // user to insert a disk; the scan goes on to the next drive instead.
+    SetThreadErrorMode(GetThreadErrorMode() | SEM_FAILCRITICALERRORS, nullptr);
+    return path ? ScanPath(path) : ScanAllDrives();
 }

@@ -18,6 +18,18 @@ Status WalkDirectory(wchar_t* buffer);
 // trailing separators) or a folder, which is first made a full path in the
 // \\?\ form (relative paths against the current folder).
 Status ScanPath(const wchar_t* path);
+// The argument with a folder made a full path (in the \\?\ form) against
+// the current folder now: the file dialogs change the current folder before
+// the scan starts. Drives, and paths that cannot be made full, come back as
+// given (ScanPath refuses them as it would). The result lives in a
+// process-wide buffer until the next call.
+wchar_t* MakeArgumentFull(wchar_t* argument);
+
+// The scan of a run, on the scan thread: the path given (as ScanPath takes
+// it), or every drive when it is null. The thread fails the system's
+// critical-error boxes ("There is no disk in the drive") from then on.
+Status RunScan(const wchar_t* path);
+
 // Every drive but optical ones, from A to Z. Always RC_OK.
 Status ScanAllDrives();
 // One drive, with progress measured against the bytes in use on it.

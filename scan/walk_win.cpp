@@ -60,6 +60,7 @@ struct WalkLevel {
 // The walk runs on the scan thread only, one at a time.
 WalkLevel g_levels[kMaxWalkDepth];
 WIN32_FIND_DATAW g_entry;
+wchar_t g_shownPath[kPathCapacity]; // the status line's text: the path as users write it
 
 // The display update held back, its text copied from the path buffer, which
 // changes at the next entry; and when the last update was shown. Kept from
@@ -167,7 +168,8 @@ bool OpenLevel(wchar_t* buffer, uint32_t length, WalkLevel* level)
 
 void ShowProgress(const wchar_t* buffer, uint32_t position)
 {
-    g_progress.setStatusText(buffer);
+    MakeUserPath(g_shownPath, buffer);
+    g_progress.setStatusText(g_shownPath);
     g_progress.setBarPosition(position);
 }
 

@@ -42,6 +42,8 @@ mkdir -p "$WINEPREFIX" "$work/small-disk" "$work/read-only" "$work/writable"
 # Windows code for, such as the names too long for Linux that the tests make.
 "${no_override[@]}" wineserver -p 2>/dev/null
 "${no_override[@]}" wineboot --init </dev/null >/dev/null 2>&1
+# The kill tests drive the real program: no waits for a window manager.
+wine_bare_display
 
 if mount -t tmpfs -o size=4m felnox-reliability "$work/small-disk" 2>/dev/null; then
   export FELNOX_SMALL_DISK; FELNOX_SMALL_DISK=$(winepath -w "$work/small-disk")

@@ -35,8 +35,12 @@ wine_start() {
   mkdir -p "$WINEPREFIX"
   wineserver -p
   wineboot --init </dev/null >/dev/null 2>&1
-  # Without a window manager Wine would wait for one each time a window is
-  # hidden, and nobody would draw the title bars that screenshots show.
+  wine_bare_display
+}
+
+# Without a window manager Wine would wait for one each time a window is
+# hidden, and nobody would draw the title bars that screenshots show.
+wine_bare_display() {
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f </dev/null >/dev/null 2>&1
 }

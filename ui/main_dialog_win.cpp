@@ -190,6 +190,25 @@ INT_PTR Exit(HWND window, WPARAM wParam)
     return 1;
 }
 
+// The session ends (logoff, shutdown): like Exit, the scan stops between
+// two files, and the system may end the process once this returns, so wait
+// until the file in hand is done; not for the final count's box of a scan
+// that has ended, which would hold the session up. The scan thread's
+// display calls are sent to this thread: answer them while waiting.
+void EndSession(HWND window)
+{
+    if (g_scanThread) {
+        g_stopRequested = true;
+        HANDLE thread = g_scanThread;
+        while (!g_scanEnded && MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) ==
+                                   WAIT_OBJECT_0 + 1) {
+            MSG message;
+            PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+    }
+    EndDialog(window, 0);
+}
+
 } // namespace
 
 void DrawBanner(HDC dc, HBITMAP bitmap, UINT bitmapDpi, UINT dpi)
@@ -226,6 +245,10 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         // The message's lParam is the proposed rectangle's address.
         MoveToNewDpi(window, *reinterpret_cast<const RECT*>(lParam)); // NOLINT(performance-no-int-to-ptr)
         return 0; // the dialog manager goes on to rescale the template's controls
+    case WM_ENDSESSION:
+        if (wParam)
+            EndSession(window);
+        return 0;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_CONTINUE)
             return Continue(window);

@@ -7,6 +7,7 @@
 
 #include "core/decrypt.h"
 #include "core/key.h"
+#include "core/names.h"
 #include "core/state.h"
 #include "tests/support/locker.h"
 
@@ -220,6 +221,48 @@ TEST_F(DecryptTest, FullDiskLeavesNoOutputBehind)
     EXPECT_FALSE(Exists(folder + L"\\big.doc")) << "a half-written copy was left under the final name";
     EXPECT_EQ(ReadBytes(locked), lockedBytes);
     RemoveTree(folder);
+}
+
+TEST_F(DecryptTest, ACopyLeftUnderItsTemporaryNameIsNeverDecrypted)
+{
+    // A run killed between the copy and the cut leaves a locked file's bytes,
+    // trailer and all, under the temporary name.
+    UseTrailerKey();
+    const Bytes leftover = LockWithTrailer(RandomBytes(30000, 9), keystream_, kHead, body_);
+    wchar_t name[32];
+    ASSERT_EQ(FormatTemporaryName(name, 32, 0xBEEF), size_t(kTemporaryNameLength));
+    WriteBytes(In(name), leftover);
+    EXPECT_EQ(Decrypt(name), RC_NOT_LOCKED_NAME);
+    EXPECT_EQ(ListFolder(folder_), std::vector<std::wstring>{name});
+}
+
+TEST_F(DecryptTest, NameOffsetOutsideThePathIsRefusedBeforeTheNameIsRead)
+{
+    UsePlainKey();
+    const std::wstring path = In(L"locked-a.txt.abcd");
+    WriteBytes(path, LockPlain(RandomBytes(5000, 10), keystream_));
+    for (uint32_t offset : {uint32_t(path.size()), uint32_t(path.size() + 1), 0xFFFFFFF0u})
+        EXPECT_EQ(DecryptLockedFile(path.c_str(), offset), RC_FAILED) << offset;
+    EXPECT_EQ(ListFolder(folder_).size(), 1u);
+}
+
+TEST_F(DecryptTest, CopyShowsTheLockedFilesAttributesButNeverHidden)
+{
+    UsePlainKey();
+    const DWORD kept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+    for (DWORD attributes : {DWORD(0), DWORD(FILE_ATTRIBUTE_READONLY), DWORD(FILE_ATTRIBUTE_HIDDEN), kept}) {
+        const Bytes original = RandomBytes(9000, attributes);
+        const std::wstring locked = WritePlainLocked(folder_, L"a.doc", original, keystream_);
+        ASSERT_TRUE(SetFileAttributesW(locked.c_str(), attributes | FILE_ATTRIBUTE_ARCHIVE));
+        ASSERT_EQ(Decrypt(L"locked-a.doc.abcd"), RC_OK) << attributes;
+        EXPECT_EQ(ReadBytes(In(L"a.doc")), original);
+        EXPECT_EQ(GetFileAttributesW(In(L"a.doc").c_str()) & kept, attributes & FILE_ATTRIBUTE_READONLY);
+        EXPECT_EQ(ListFolder(folder_).size(), 2u) << "the temporary copy was left";
+        for (const std::wstring& name : ListFolder(folder_)) {
+            SetFileAttributesW(In(name).c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(In(name).c_str());
+        }
+    }
 }
 
 } // namespace

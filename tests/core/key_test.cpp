@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/file_win.h"
 #include "core/key.h"
 #include "core/state.h"
 #include "tests/support/locker.h"
@@ -176,6 +177,21 @@ TEST_F(LoadKeyFileTest, RefusesWrongSizesNamesAndMissingFilesAndKeepsTheKey)
     EXPECT_EQ(LoadKeyFile(other.c_str()), RC_NOT_KEY_NAME);
 
     EXPECT_EQ(0, memcmp(&before, &g_key, sizeof before));
+}
+
+TEST_F(LoadKeyFileTest, FilesPast260CharactersOpenFromTheirPlainPaths)
+{
+    // What a file dialog gives, and the key file beside a program in a deep
+    // folder: full paths without \\?\, which alone would stop at 260.
+    const std::wstring path = MakeDeepFolder(folder_, 3, 100) + L"\\felnox1.key";
+    WriteBytes(path, KeyFileFormB(RandomBytes(4096, 13)));
+    const std::wstring plain = path.substr(4);
+    ASSERT_GT(plain.size(), 300u);
+    EXPECT_EQ(LoadKeyFile(plain.c_str()), RC_OK);
+    HANDLE file = OpenForReading(plain.c_str());
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(FileSize(file), 4096);
+    CloseHandle(file);
 }
 
 TEST_F(LoadKeyFileTest, LeavesTheKeyFileAsItWas)

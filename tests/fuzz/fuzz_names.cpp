@@ -63,5 +63,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (proposed != 0 && (proposed >= capacity || out[proposed] != 0))
         abort();
     CheckKeyName(name);
+
+    // A temporary name is made only where it fits, and is known again; a
+    // name taken for one begins like one.
+    const uint32_t number = uint32_t(length) * 0x9E3779B9u ^ name[0];
+    const size_t temporary = FormatTemporaryName(out.data(), capacity, number);
+    if (temporary != 0 && (temporary >= capacity || !IsTemporaryName(out.data(), temporary)))
+        abort();
+    if ((temporary == 0) != (capacity <= kTemporaryNameLength))
+        abort();
+    if (IsTemporaryName(name.data(), length) && (IsLockedName(name.data(), length) || name[0] != L'~'))
+        abort();
     return 0;
 }

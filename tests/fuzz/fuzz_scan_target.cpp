@@ -1,7 +1,7 @@
 // Any command-line argument: the classification reads only up to the
 // terminator, writes the drive letter only for a drive, does not change
-// with trailing separators, and the \\?\ form of a full path stays inside
-// the buffer it is made in.
+// with trailing separators, the \\?\ form of a full path stays inside
+// the buffer it is made in, and the form users read gives the full path back.
 #include <cstdint>
 #include <cstdlib>
 #include <cwchar>
@@ -77,6 +77,19 @@ void CheckExtendedForm(const std::vector<wchar_t>& full)
     expected.insert(expected.end(), full.begin() + long(skip), full.end());
     if (made != expected.size() - 1 || made >= buffer.size() ||
         wmemcmp(buffer.data(), expected.data(), expected.size()) != 0)
+        abort();
+
+    // What the user reads of it: never longer, written inside a buffer of
+    // the extended path's size, and for a drive path or a UNC path the very
+    // path the extended form was made of.
+    std::vector<wchar_t> shown(made + 1);
+    const size_t shownLength = MakeUserPath(shown.data(), buffer.data());
+    if (shownLength > made || shown[shownLength] != 0 || wcslen(shown.data()) != shownLength)
+        abort();
+    const bool drive = length >= 2 && full[1] == L':' &&
+                       ((full[0] >= L'A' && full[0] <= L'Z') || (full[0] >= L'a' && full[0] <= L'z'));
+    const bool server = skip == 2;
+    if ((drive || server) && (shownLength != length || wmemcmp(shown.data(), full.data(), length) != 0))
         abort();
 }
 

@@ -121,7 +121,8 @@ void FaultScanTest::ExpectOnlyCopiesAdded(const std::wstring& root, const Snapsh
 void FaultScanTest::OnStatusText(const std::wstring& text, std::function<void()> fault)
 {
     g_progress = {ShowText, SetNoRange, SetNoPosition, SetNoColor};
-    g_faults[text] = std::move(fault);
+    // The status line shows a path as users write it (C:\..., not \\?\C:\...).
+    g_faults[text.compare(0, 4, L"\\\\?\\") == 0 ? text.substr(4) : text] = std::move(fault);
 }
 
 size_t FaultScanTest::FaultsNotRun() const { return g_faults.size(); }

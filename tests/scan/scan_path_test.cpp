@@ -66,7 +66,7 @@ void ScanTree(Layout layout, uint32_t seed)
     const std::vector<std::wstring> texts = ShownTexts();
     EXPECT_EQ(texts.size(), g_counters.entriesVisited);
     ASSERT_FALSE(texts.empty());
-    EXPECT_EQ(texts.front(), root + L"\\*.*");
+    EXPECT_EQ(texts.front(), Unprefixed(root) + L"\\*.*"); // as users write it
     ExpectOnlyOutputsAdded(before, TakeSnapshot(root), tree.outputs);
     RemoveTree(root);
 }
@@ -112,7 +112,7 @@ TEST_F(ScanPathTest, FolderWithATrailingSeparatorGetsNoSecondOne)
         EXPECT_EQ(g_counters.filesDecrypted, 2u);
         const std::vector<std::wstring> texts = ShownTexts();
         ASSERT_EQ(texts.size(), 3u);
-        EXPECT_EQ(texts[0], photos + L"\\*.*");
+        EXPECT_EQ(texts[0], Unprefixed(photos) + L"\\*.*");
         for (const std::wstring& text : texts)
             EXPECT_EQ(text.find(L"\\\\", 2), std::wstring::npos) << Narrow(text);
         for (const wchar_t* name : {L"a.jpg", L"b.jpg"})
@@ -130,7 +130,7 @@ TEST_F(ScanPathTest, FolderPathsAreMadeFullAndPrefixed)
     EXPECT_EQ(g_counters.filesDecrypted, 2u);
     const std::vector<std::wstring> texts = ShownTexts();
     ASSERT_FALSE(texts.empty());
-    EXPECT_EQ(texts[0], photos + L"\\*.*");
+    EXPECT_EQ(texts[0], Unprefixed(photos) + L"\\*.*");
 }
 
 class CurrentFolder {
@@ -156,7 +156,7 @@ TEST_F(ScanPathTest, RelativeFoldersAreResolvedAgainstTheCurrentFolder)
         EXPECT_EQ(ScanPath(path), RC_OK) << Narrow(path);
         EXPECT_EQ(g_counters.filesDecrypted, 2u) << Narrow(path);
         ASSERT_FALSE(ShownTexts().empty());
-        EXPECT_EQ(ShownTexts()[0], photos + L"\\*.*");
+        EXPECT_EQ(ShownTexts()[0], Unprefixed(photos) + L"\\*.*");
         for (const wchar_t* name : {L"a.jpg", L"b.jpg"})
             EXPECT_TRUE(DeleteFileW((photos + L"\\" + name).c_str()));
     }
@@ -166,15 +166,54 @@ TEST_F(ScanPathTest, RelativeFoldersAreResolvedAgainstTheCurrentFolder)
     EXPECT_EQ(g_counters.filesDecrypted, 2u);
 }
 
+TEST_F(ScanPathTest, ArgumentMadeFullKeepsItsFolderWhenTheCurrentFolderChanges)
+{
+    // The run makes the argument full before the file dialogs move the
+    // current folder elsewhere; drives and empty arguments stay as given.
+    const std::wstring photos = MakePhotos();
+    wchar_t relative[] = L"photos";
+    const wchar_t* made;
+    {
+        const CurrentFolder start(Unprefixed(folder_));
+        made = MakeArgumentFull(relative);
+    }
+    EXPECT_EQ(std::wstring(made), photos);
+    EXPECT_EQ(ScanPath(made), RC_OK);
+    EXPECT_EQ(g_counters.filesDecrypted, 2u);
+    wchar_t drive[] = L"C:", device[] = L"\\\\.\\D:\\", empty[] = L"";
+    for (wchar_t* argument : {drive, device, empty})
+        EXPECT_EQ(MakeArgumentFull(argument), argument) << Narrow(argument);
+}
+
+DWORD g_modeBefore, g_modeDuring;
+
+DWORD WINAPI ScanOnItsOwnThread(void* path)
+{
+    g_modeBefore = GetThreadErrorMode();
+    return RunScan(static_cast<const wchar_t*>(path));
+}
+
+TEST_F(ScanPathTest, TheScanThreadFailsCriticalErrorsSilently)
+{
+    // Observed from within the walk, on a thread of its own as in a run.
+    MakePhotos();
+    g_modeBefore = g_modeDuring = 0xFFFFFFFF;
+    g_onShown = [] { g_modeDuring = GetThreadErrorMode(); };
+    HANDLE thread =
+        CreateThread(nullptr, 0, ScanOnItsOwnThread, const_cast<wchar_t*>(folder_.c_str()), 0, nullptr);
+    ASSERT_TRUE(thread);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    EXPECT_EQ(g_modeBefore & SEM_FAILCRITICALERRORS, 0u);
+    EXPECT_EQ(g_modeDuring & SEM_FAILCRITICALERRORS, DWORD(SEM_FAILCRITICALERRORS));
+    EXPECT_EQ(g_counters.filesDecrypted, 2u);
+}
+
 TEST_F(ScanPathTest, FilesPast260CharactersAreReachedFromAPlainArgument)
 {
     // The mended fault: a folder argument without \\?\ still reaches files
     // whose paths pass 260 characters.
-    std::wstring folder = folder_;
-    for (int level = 0; level < 4; ++level) {
-        folder += L"\\" + std::wstring(90, wchar_t(L'a' + level));
-        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-    }
+    const std::wstring folder = MakeDeepFolder(folder_, 4, 90);
     const std::wstring locked = folder + L"\\locked-deep.txt.abcd";
     ASSERT_GT(locked.size() - 4, 400u);
     WriteBytes(locked, LockedBytes(Layout::kPlain, Bytes(7000, 5)));

@@ -82,6 +82,34 @@ TEST(VolumeRootLength, EachFormOfRoot)
     EXPECT_EQ(VolumeRoot(L""), 0u);
 }
 
+TEST(MakeUserPath, ShowsPathsAsUsersWriteThem)
+{
+    const struct {
+        const wchar_t* path;
+        const wchar_t* shown;
+    } cases[] = {
+        {L"\\\\?\\D:\\docs\\report.doc", L"D:\\docs\\report.doc"},
+        {L"\\\\?\\d:\\*.*", L"d:\\*.*"},
+        {L"\\\\?\\UNC\\server\\share\\a", L"\\\\server\\share\\a"},
+        {L"\\\\?\\unc\\s\\h", L"\\\\s\\h"},
+        // No user form: shown as they are.
+        {L"\\\\?\\Volume{1234}\\a", L"\\\\?\\Volume{1234}\\a"},
+        {L"\\\\?\\UNC", L"\\\\?\\UNC"},
+        {L"\\\\?\\1:\\a", L"\\\\?\\1:\\a"},
+        {L"D:\\docs", L"D:\\docs"},
+        {L"\\\\server\\share", L"\\\\server\\share"},
+        {L"", L""},
+    };
+    for (const auto& c : cases) {
+        wchar_t shown[64];
+        wmemset(shown, L'#', 64);
+        const size_t length = MakeUserPath(shown, c.path);
+        EXPECT_EQ(std::wstring(shown), c.shown);
+        EXPECT_EQ(length, wcslen(c.shown));
+        EXPECT_LE(length, wcslen(c.path));
+    }
+}
+
 TEST(IsExtendedPath, OnlyTheQuestionMarkForm)
 {
     EXPECT_TRUE(IsExtendedPath(L"\\\\?\\C:\\"));

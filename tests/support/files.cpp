@@ -41,6 +41,16 @@ void RemoveTree(const std::wstring& path)
     RemoveDirectoryW(path.c_str());
 }
 
+std::wstring MakeDeepFolder(const std::wstring& root, int levels, size_t length)
+{
+    std::wstring folder = root;
+    for (int level = 0; level < levels; ++level) {
+        folder += L"\\" + std::wstring(length, wchar_t(L'a' + level));
+        EXPECT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << Narrow(folder);
+    }
+    return folder;
+}
+
 Bytes ReadBytes(const std::wstring& path)
 {
     Bytes bytes;

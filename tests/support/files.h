@@ -11,6 +11,10 @@ typedef std::vector<uint8_t> Bytes;
 std::wstring MakeScratchFolder(const wchar_t* tag);
 void RemoveTree(const std::wstring& path);
 
+// Folders of `levels` names of `length` characters (a, b, c, ...), one in
+// the other, below root; returns the deepest. For paths past 260 characters.
+std::wstring MakeDeepFolder(const std::wstring& root, int levels, size_t length);
+
 Bytes ReadBytes(const std::wstring& path);
 void WriteBytes(const std::wstring& path, const Bytes& bytes);
 bool Exists(const std::wstring& path);

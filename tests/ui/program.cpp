@@ -52,6 +52,17 @@ void ProgramTest::PutKeyBesideProgram(const Bytes& key)
     WriteBytes(program_ + L"\\felnox1.key", key);
 }
 
+void ProgramTest::StartScanWithKeyBeside(const Bytes& key)
+{
+    PutKeyBesideProgram(key);
+    Start(Plain(data_));
+    PressContinue();
+    std::wstring question;
+    HWND box = WaitForBox(&question);
+    ASSERT_TRUE(box);
+    ASSERT_TRUE(ClickButton(box, IDYES));
+}
+
 HWND ProgramTest::WaitForBox(std::wstring* text)
 {
     HWND box = WaitForMessageBox(process_.id(), kCaption, kWait);

@@ -27,6 +27,9 @@ protected:
     void Start(const std::wstring& argument);
     void StartWithArguments(const std::wstring& commandLine);
     void PutKeyBesideProgram(const Bytes& key);
+    // Puts the key beside the program, starts it on data_, presses Continue
+    // and answers Yes to the key file's question: the scan begins.
+    void StartScanWithKeyBeside(const Bytes& key);
 
     // Waits for a box with the program's caption; returns it and puts its text in *text.
     HWND WaitForBox(std::wstring* text);

@@ -123,6 +123,30 @@ TEST_F(RunTest, TrailerPairGivesTheKeyForTheWholeFolder)
     ExpectEndsAfterExit();
 }
 
+TEST_F(RunTest, RelativeFolderArgumentIsTheFolderTheProgramStartedIn)
+{
+    // The program starts in folder_ with the argument "data". The pair lies
+    // in another folder, where the file dialogs move the current folder, and
+    // where another "data" holds other locked files.
+    const auto samples = LockPlainTree(data_, keystream_, 5);
+    ASSERT_TRUE(CreateDirectoryW((pair_ + L"\\data").c_str(), nullptr));
+    LockPlainTree(pair_ + L"\\data", keystream_, 2);
+    const Bytes original = RandomBytes(30000, 14);
+    WriteBytes(pair_ + L"\\spare.doc", original);
+    const std::wstring locked = WritePlainLocked(pair_, L"spare.doc", original, keystream_);
+
+    StartWithArguments(L"data");
+    PressContinue();
+    Choose(kFirstTitle, pair_ + L"\\spare.doc");
+    Choose(kSecondTitle, locked);
+    ExpectFinalCount(5);
+    ExpectRecovered(samples);
+    // The status line shows the last path the scan reached as users write it.
+    const std::wstring status = GetStatusText(window_);
+    EXPECT_EQ(status.compare(0, Plain(data_).size() + 1, Plain(data_) + L"\\"), 0) << Narrow(status);
+    ExpectEndsAfterExit();
+}
+
 TEST_F(RunTest, TheKeyFileItselfPickedInTheFirstDialog)
 {
     const auto samples = LockPlainTree(data_, keystream_, 4);

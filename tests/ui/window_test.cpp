@@ -49,13 +49,7 @@ TEST_F(WindowTest, ExitDuringALongScanLeavesNoPartialCopy)
 {
     const Bytes keystream = RandomBytes(4096, 20);
     const auto samples = LockPlainTree(data_, keystream, 3000);
-    PutKeyBesideProgram(KeyFileFormB(keystream));
-    Start(Plain(data_));
-    PressContinue();
-    std::wstring text;
-    HWND box = WaitForBox(&text);
-    ASSERT_TRUE(box);
-    ASSERT_TRUE(ClickButton(box, IDYES));
+    StartScanWithKeyBeside(KeyFileFormB(keystream));
 
     // Exit once a few copies are written.
     ASSERT_TRUE(WaitUntil([&] {
