@@ -15,4 +15,4 @@ build() { # FOLDER TOOLCHAIN CMAKE-ARGUMENTS... [--target TARGETS...]
 }
 build windows mingw-w64.cmake "$@"
 # The 32-bit build: the program and the tests that tools/test.sh runs 32-bit.
-build windows-x86 mingw-w64-i686.cmake "$@" --target felnox1decrypt core_tests scan_tests program_tests
+build windows-x86 mingw-w64-i686.cmake "$@" --target felnox1decrypt core_tests program_tests
