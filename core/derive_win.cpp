@@ -1,9 +1,9 @@
-#include "core/derive.h"
+#include "core/derive_win.h"
 
 #include <cstring>
 
 #include "core/file_win.h"
-#include "core/pair.h"
+#include "core/pair_win.h"
 #include "core/state.h"
 
 Status KeyFromFilePair(HANDLE original, HANDLE locked, PairProblem* problem)

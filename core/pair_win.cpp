@@ -1,4 +1,4 @@
-#include "core/pair.h"
+#include "core/pair_win.h"
 
 #include <cstring>
 

@@ -30,7 +30,7 @@ for arg in "$@"; do case "$arg" in --quick|--only|--work) partial=1 ;; esac; don
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 table="$root/build/bench-table.md"
 rm -f "$table"
-wine "$build/tests/bench/felnox_bench.exe" --work 'C:\felnox-bench' \
+wine "$build/bench/felnox_bench.exe" --work 'C:\felnox-bench' \
      --program "$(winepath -w "$build/ui/felnox1decrypt.exe")" \
      --markdown "$(winepath -w "$table")" "$@"
 

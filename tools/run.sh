@@ -26,7 +26,7 @@ if [ $# -ge 1 ]; then
 else
   demo="$root/build/demo"
   rm -rf "$demo"
-  wine "$build/tests/tools/felnox_demo.exe" make "$(winepath -w "$demo")"
+  wine "$build/tools/demo/felnox_demo.exe" make "$(winepath -w "$demo")"
   target=$(winepath -w "$demo/documents")
   echo "Press Continue, then pick the two files named above."
 fi
@@ -35,7 +35,7 @@ echo "felnox1decrypt on $target"
 if [ -n "$headless" ]; then
   wine "$build/ui/felnox1decrypt.exe" "$target" &
   shot="$root/build/felnox1decrypt.bmp"
-  wine "$build/tests/tools/felnox_demo.exe" screenshot "$(winepath -w "$shot")"
+  wine "$build/tools/demo/felnox_demo.exe" screenshot "$(winepath -w "$shot")"
   echo "no display: the window ran under Xvfb; its screenshot is $shot"
   wineserver -k
 else

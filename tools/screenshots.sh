@@ -15,7 +15,7 @@ rm -rf "$shots"; mkdir -p "$shots"
 export FELNOX_SCREENSHOTS; FELNOX_SCREENSHOTS=$(winepath -w "$shots")
 cd "$root/build/windows"
 for locale in C.UTF-8 ru_RU.UTF-8; do
-  LC_ALL=$locale wine tests/ui/program_tests.exe --gtest_filter=Screenshots.* | tail -n 1
+  LC_ALL=$locale wine tools/demo/felnox_screenshots.exe | tail -n 1
 done
 python3 "$root/tools/bmp2png.py" "$shots"/*.bmp
 cp "$shots"/*.png "$root/docs/"

@@ -1,4 +1,4 @@
-#include "ui/main_dialog.h"
+#include "ui/main_dialog_win.h"
 
 #include "ui/language.h"
 
@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <cwchar>
 
-#include "scan/run.h"
 #include "scan/state.h"
 #include "ui/res/resource.h"
+#include "ui/run.h"
 #include "ui/state.h"
 #include "ui/texts.h"
 

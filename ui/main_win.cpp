@@ -4,7 +4,7 @@
 #include <commctrl.h>
 
 #include "scan/state.h"
-#include "ui/main_dialog.h"
+#include "ui/main_dialog_win.h"
 #include "ui/res/resource.h"
 #include "ui/state.h"
 

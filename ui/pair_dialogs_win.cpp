@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "core/derive.h"
+#include "core/derive_win.h"
 #include "core/file_win.h"
 #include "core/key.h"
 #include "core/names.h"

@@ -1,4 +1,4 @@
-#include "scan/run.h"
+#include "ui/run.h"
 
 #include <windows.h>
 
