@@ -6,7 +6,7 @@
 
 #include "ui/main_dialog_win.h"
 #include "ui/res/resource.h"
-#include "ui/state.h"
+#include "ui/state_win.h"
 #include "ui/texts.h"
 
 namespace {

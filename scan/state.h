@@ -4,10 +4,6 @@
 // the main window before a scan starts (tests install their own); until then
 // its operations do nothing. g_stopRequested is set by the interface thread
 // when the user presses Exit and read by the walk between two files.
-// g_scanThread is the scan thread's handle, created by the recovery run and
-// waited for by the entry point. g_arguments is the command line split into
-// arguments, kept for the life of the process because the scan thread reads
-// its path from it.
 //
 // The walk's own buffers (its stack of open directories and the find data)
 // and the path buffer of a scan target are private to walk_win.cpp and
@@ -40,6 +36,3 @@ enum : uint32_t { kBarMaximum = 255 };
 extern ScanCounters g_counters;
 extern ProgressSink g_progress;
 extern std::atomic<bool> g_stopRequested;
-extern void* g_scanThread;
-extern wchar_t** g_arguments;
-extern int g_argumentCount;

@@ -21,7 +21,11 @@ size_t AfterComponents(const wchar_t* path, size_t length, size_t start, int cou
     return i;
 }
 
-bool IsUpper(wchar_t c, wchar_t upper) { return c == upper || c == upper + (L'a' - L'A'); }
+// True when c is the capital letter `upper` or its small form.
+bool IsLetterIgnoringCase(wchar_t c, wchar_t upper)
+{
+    return c == upper || c == upper + (L'a' - L'A');
+}
 
 } // namespace
 
@@ -52,8 +56,8 @@ size_t VolumeRootLength(const wchar_t* path, size_t length)
 {
     if (length >= 4 && path[0] == L'\\' && path[1] == L'\\' && (path[2] == L'?' || path[2] == L'.') &&
         path[3] == L'\\') {
-        if (length >= 8 && IsUpper(path[4], L'U') && IsUpper(path[5], L'N') && IsUpper(path[6], L'C') &&
-            path[7] == L'\\')
+        if (length >= 8 && IsLetterIgnoringCase(path[4], L'U') && IsLetterIgnoringCase(path[5], L'N') &&
+            IsLetterIgnoringCase(path[6], L'C') && path[7] == L'\\')
             return AfterComponents(path, length, 8, 2);
         return AfterComponents(path, length, 4, 1);
     }

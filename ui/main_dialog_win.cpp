@@ -10,7 +10,7 @@
 #include "scan/state.h"
 #include "ui/res/resource.h"
 #include "ui/run.h"
-#include "ui/state.h"
+#include "ui/state_win.h"
 #include "ui/texts.h"
 
 namespace {
@@ -23,6 +23,12 @@ enum {
 };
 
 const COLORREF kBarColor = RGB(0, 153, 51);
+
+// What the bar shows, so equal positions are not sent again.
+uint32_t g_shownBarPosition = UINT32_MAX;
+// The banner's size, recorded while painting, to place the banner line.
+int g_bannerWidth;
+int g_bannerHeight;
 
 // The display operations: synchronous messages to this window's controls.
 // Once the window is gone they reach no window and do nothing.

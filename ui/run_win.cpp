@@ -10,6 +10,7 @@
 #include "scan/state.h"
 #include "scan/walk.h"
 #include "ui/pair_dialogs.h"
+#include "ui/state_win.h"
 #include "ui/texts.h"
 
 namespace {
@@ -20,7 +21,10 @@ enum : DWORD {
     kMessageCapacity = 1024,  // all that wsprintfW writes
 };
 
-const wchar_t kKeyFileName[] = L"felnox1.key";
+// The command line split into arguments: kept for the life of the process,
+// because the scan thread reads its path from it.
+wchar_t** g_arguments;
+int g_argumentCount;
 
 DWORD WINAPI ScanThread(void* parameter)
 {
