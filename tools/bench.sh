@@ -13,16 +13,17 @@
 # Z:\dev\shm\felnox-bench); none of these touches docs/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/tools/setup.sh"
+export FELNOX_WINEPREFIX="$root/build/bench-prefix"
+. "$root/tools/wine-env.sh"
+with_xvfb "$0" "$@"
 "$root/tools/build.sh" >/dev/null
 build="$root/build/windows"
 
-export FELNOX_WINEPREFIX="$root/build/bench-prefix"
-. "$root/tools/wine-env.sh"
-unset DISPLAY
 work_unix="$WINEPREFIX/drive_c/felnox-bench"
-trap 'rm -rf "$work_unix"; wine_stop; display_stop' EXIT
-display_start
-wine_start
+trap 'rm -rf "$work_unix"; wine_stop' EXIT
+# No test: Z: keeps the machine's root, for --work on a tmpfs.
+wine_start "z:/"
 
 # Only a whole run goes into docs/performance.md.
 partial=

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Configures and builds the Windows program and its tests into build/windows.
+# Configures and builds the Windows program and its tests into build/windows,
+# with the settings of the "windows" preset (CMakePresets.json).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/setup.sh"
-cmake -S "$root" -B "$root/build/windows" -DCMAKE_TOOLCHAIN_FILE="$root/tools/mingw-w64.cmake" \
-      -DCMAKE_BUILD_TYPE=Release -DFELNOX_WERROR=ON "$@" >/dev/null
-cmake --build "$root/build/windows" -j"$(nproc)"
+cd "$root"
+cmake --preset windows "$@" >/dev/null
+cmake --build --preset windows -j"$(nproc)"

@@ -9,69 +9,36 @@
 # libFuzzer's coverage (cov: edges, ft: features); then replays every corpus
 # through a build with source coverage and prints the lines and branches of
 # the program's own code that the corpus reaches.
-# With FELNOX_FUZZ_REPORT=FILE it also writes a GoogleTest-style XML report,
-# one case per target, so that the test suite counts the fuzzers with its tests.
+# With FELNOX_FUZZ_REPORT=FILE CTest also writes its JUnit report there, one
+# case per target, so that the test suite counts the fuzzers with its tests.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-600}
 "$root/tools/setup.sh"
 build="$root/build/fuzz"
 CXX=clang++ cmake -S "$root" -B "$build" -DFELNOX_FUZZ=ON -DFELNOX_TESTS=OFF \
-    -DFELNOX_WERROR=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+    -DFELNOX_WERROR=ON -DCMAKE_BUILD_TYPE=Debug -DFELNOX_FUZZ_SECONDS="$seconds" >/dev/null
 cmake --build "$build" -j2 >/dev/null
 
+# Each target is a CTest test of the fuzz build (tests/fuzz/CMakeLists.txt).
 targets=$(cd "$root/tests/fuzz" && ls fuzz_*.cpp | sed 's/\.cpp$//')
-# The longest input worth trying: libFuzzer would otherwise stop at the
-# longest seed (4096 bytes at least), short of the largest key files.
-max_len() {
-  case $1 in
-    fuzz_key_file) echo 33308 ;;   # past the largest key file, 33292 bytes
-    fuzz_scan_target) echo 8192 ;; # arguments of 4096 characters
-    *) echo 4096 ;;
-  esac
-}
-run_one() {
-  local target=$1 work="$build/corpus/$1" log="$build/$1.log"
-  mkdir -p "$work"
-  if "$build/tests/fuzz/$target" -max_total_time="$seconds" -max_len="$(max_len "$target")" \
-       -print_final_stats=1 -artifact_prefix="$build/$target-" \
-       "$work" "$root/tests/fuzz/corpus/$target" >"$log" 2>&1; then
-    local runs cov
-    runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$')
-    cov=$(grep -o 'cov: [0-9]* ft: [0-9]*' "$log" | tail -n 1)
+status=0
+ctest --test-dir "$build" -j2 --timeout $((seconds + 300)) --output-log "$build/fuzz.log" \
+      ${FELNOX_FUZZ_REPORT:+--output-junit "$FELNOX_FUZZ_REPORT"} >/dev/null || status=$?
+# libFuzzer's closing lines of each target, from the run's log.
+for target in $targets; do
+  section=$(awk -v t="$target" '$0 ~ "Testing: "t"$" {on=1; next} on && /Test time =/ {exit} on' "$build/fuzz.log")
+  runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' <<<"$section" | grep -o '[0-9]*$' || true)
+  cov=$(grep -o 'cov: [0-9]* ft: [0-9]*' <<<"$section" | tail -n 1 || true)
+  if grep -q 'Test Passed' <<<"$section" || { [ -n "$runs" ] && ! grep -qE 'ERROR|runtime error' <<<"$section"; }; then
     echo "$target: $runs executions, $cov"
   else
-    echo "$target: FAILED (see $log)"
-    grep -m 5 -E 'ERROR|SUMMARY|runtime error' "$log" || true
-    return 1
+    echo "$target: FAILED (see $build/fuzz.log)"
+    grep -m 5 -E 'ERROR|SUMMARY|runtime error' <<<"$section" || true
+    status=1
   fi
-}
-export -f run_one max_len
-export build root seconds
-
-summary="$build/summary.txt"
-status=0
-echo "$targets" | xargs -P 2 -I{} bash -c 'run_one {}' >"$summary" || status=$?
-cat "$summary"
-
-if [ -n "${FELNOX_FUZZ_REPORT:-}" ]; then
-  {
-    echo '<?xml version="1.0" encoding="UTF-8"?>'
-    echo '<testsuites name="fuzz">'
-    echo "  <testsuite name=\"Fuzz\" tests=\"$(echo "$targets" | wc -l)\">"
-    for target in $targets; do
-      if grep -q "^$target: FAILED" "$summary" || ! grep -q "^$target: " "$summary"; then
-        echo "    <testcase name=\"$target\" classname=\"Fuzz\"><failure message=\"see $build/$target.log\"/></testcase>"
-      else
-        echo "    <testcase name=\"$target\" classname=\"Fuzz\"/>"
-      fi
-    done
-    echo '  </testsuite>'
-    echo '</testsuites>'
-  } >"$FELNOX_FUZZ_REPORT"
-fi
+done
 [ $status -eq 0 ] || exit $status
-
 # Source coverage: every input of every corpus run once, without sanitizers.
 coverage="$root/build/fuzz-coverage"
 CXX=clang++ cmake -S "$root" -B "$coverage" -DFELNOX_FUZZ_COVERAGE=ON -DFELNOX_TESTS=OFF \

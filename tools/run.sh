@@ -9,21 +9,21 @@
 # is saved and its path printed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/tools/setup.sh"
+export FELNOX_WINEPREFIX="$root/build/run-prefix"
+. "$root/tools/wine-env.sh"
+[ -n "${DISPLAY:-}" ] || with_xvfb "$0" "$@"
+headless=${FELNOX_XVFB:-}
 "$root/tools/build.sh"
 build="$root/build/windows"
-. "$root/tools/wine-env.sh"
+trap wine_stop EXIT
 
-headless=
-if [ -z "${DISPLAY:-}" ]; then
-  headless=1
-  trap 'wine_stop; display_stop' EXIT
-  display_start
-fi
-[ -d "$WINEPREFIX" ] || wine_start
-
+# A prefix of its own, sealed like the tests': the folder given is drive D:.
 if [ $# -ge 1 ]; then
-  target=$(winepath -w "$(cd "$1" && pwd)")
+  wine_start "d:$(cd "$1" && pwd)"
+  target='D:\'
 else
+  wine_start
   demo="$root/build/demo"
   rm -rf "$demo"
   wine "$build/tools/demo/felnox_demo.exe" make "$(winepath -w "$demo")"
@@ -37,7 +37,6 @@ if [ -n "$headless" ]; then
   shot="$root/build/felnox1decrypt.bmp"
   wine "$build/tools/demo/felnox_demo.exe" screenshot "$(winepath -w "$shot")"
   echo "no display: the window ran under Xvfb; its screenshot is $shot"
-  wineserver -k
 else
   wine "$build/ui/felnox1decrypt.exe" "$target"
 fi

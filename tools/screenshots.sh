@@ -3,11 +3,11 @@
 # Russian, before and after a scan) into docs/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/tools/build.sh"
+"$root/tools/setup.sh"
 . "$root/tools/wine-env.sh"
-unset DISPLAY
-trap 'wine_stop; display_stop' EXIT
-display_start
+with_xvfb "$0" "$@"
+"$root/tools/build.sh"
+trap wine_stop EXIT
 wine_start
 
 shots="$root/build/screenshots"
