@@ -20,25 +20,30 @@ CXX=clang++ cmake -S "$root" -B "$build" -DFELNOX_FUZZ=ON -DFELNOX_TESTS=OFF \
     -DFELNOX_WERROR=ON -DCMAKE_BUILD_TYPE=Debug -DFELNOX_FUZZ_SECONDS="$seconds" >/dev/null
 cmake --build "$build" -j2 >/dev/null
 
-# Each target is a CTest test of the fuzz build (tests/fuzz/CMakeLists.txt).
+# Each target is a CTest test of the fuzz build (tests/fuzz/CMakeLists.txt);
+# libFuzzer's closing lines come from CTest's JUnit report.
 targets=$(cd "$root/tests/fuzz" && ls fuzz_*.cpp | sed 's/\.cpp$//')
+report=${FELNOX_FUZZ_REPORT:-$build/junit.xml}
 status=0
-ctest --test-dir "$build" -j2 --timeout $((seconds + 300)) --output-log "$build/fuzz.log" \
-      ${FELNOX_FUZZ_REPORT:+--output-junit "$FELNOX_FUZZ_REPORT"} >/dev/null || status=$?
-# libFuzzer's closing lines of each target, from the run's log.
-for target in $targets; do
-  section=$(awk -v t="$target" '$0 ~ "Testing: "t"$" {on=1; next} on && /Test time =/ {exit} on' "$build/fuzz.log")
-  runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' <<<"$section" | grep -o '[0-9]*$' || true)
-  cov=$(grep -o 'cov: [0-9]* ft: [0-9]*' <<<"$section" | tail -n 1 || true)
-  if grep -q 'Test Passed' <<<"$section" || { [ -n "$runs" ] && ! grep -qE 'ERROR|runtime error' <<<"$section"; }; then
-    echo "$target: $runs executions, $cov"
-  else
-    echo "$target: FAILED (see $build/fuzz.log)"
-    grep -m 5 -E 'ERROR|SUMMARY|runtime error' <<<"$section" || true
-    status=1
-  fi
-done
+# The closing statistics are the last lines of a long output: keep them.
+ctest --test-dir "$build" -j2 --timeout $((seconds + 300)) --output-junit "$report" \
+      --test-output-size-passed 65536 --test-output-size-failed 65536 \
+      --test-output-truncation head >/dev/null || status=$?
+python3 - "$report" <<'PY'
+import re, sys, xml.etree.ElementTree as ET
+for case in ET.parse(sys.argv[1]).getroot().iter("testcase"):
+    out = (case.findtext("system-out") or "")
+    runs = re.findall(r"stat::number_of_executed_units: *(\d+)", out)
+    cov = re.findall(r"cov: \d+ ft: \d+", out)
+    if case.find("failure") is None and case.get("status") == "run":
+        print(f"{case.get('name')}: {runs[-1] if runs else '?'} executions, {cov[-1] if cov else ''}")
+    else:
+        print(f"{case.get('name')}: FAILED")
+        for line in [l for l in out.splitlines() if re.search("ERROR|SUMMARY|runtime error", l)][:5]:
+            print(line)
+PY
 [ $status -eq 0 ] || exit $status
+
 # Source coverage: every input of every corpus run once, without sanitizers.
 coverage="$root/build/fuzz-coverage"
 CXX=clang++ cmake -S "$root" -B "$coverage" -DFELNOX_FUZZ_COVERAGE=ON -DFELNOX_TESTS=OFF \

@@ -45,8 +45,10 @@ wine_prefix_make() {
     wineboot --init </dev/null >/dev/null 2>&1
   # Without a window manager Wine would wait for one each time a window is
   # hidden, and nobody would draw the title bars that screenshots show.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f </dev/null >/dev/null 2>&1
+  # (From C:, a current folder that the sealed prefix can see.)
+  (cd "$WINEPREFIX/drive_c" &&
+   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 &&
+   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f </dev/null >/dev/null 2>&1)
   "$root/tools/check-prefix.sh" "$WINEPREFIX" "$fixtures" "${folders[@]}" >/dev/null
 }
 
@@ -60,7 +62,8 @@ wine_start() {
   # the fixtures: a copy of it inside.
   mkdir -p "$root/build/wine-fonts"
   cp /usr/share/wine/fonts/tahoma.ttf "$root/build/wine-fonts/" 2>/dev/null || true
-  export FELNOX_TAHOMA; FELNOX_TAHOMA=$(winepath -w "$root/build/wine-fonts/tahoma.ttf")
+  export FELNOX_TAHOMA
+  FELNOX_TAHOMA=$(cd "$WINEPREFIX/drive_c" && winepath -w "$root/build/wine-fonts/tahoma.ttf")
 }
 
 wine_stop() {
