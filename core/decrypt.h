@@ -5,6 +5,8 @@
 
 #include "core/status.h"
 
+enum : uint32_t { kMaxHeadLength = 1048576 }; // the longest head a locked file may announce
+
 // path is a file's full path; nameOffset is the number of characters before
 // its name. With the process-wide key, decides whether the file is locked
 // and if so writes a decrypted copy beside it under a name that did not

@@ -9,15 +9,27 @@
 
 namespace {
 
+enum : uint32_t {
+    kNumberedSuffixLength = 12,            // ".decrypted" and two digits
+    kMinTrailerLength = kFooterLength + 4, // a body of 4 bytes at least
+};
+
+// The head of the file in hand, and its output path: the scan thread's alone.
+uint8_t g_headBuffer[kMaxHeadLength];
+wchar_t g_outputPath[kPathCapacity + kNumberedSuffixLength];
+
 // Checks that the locked file ends in the key's reference trailer (same body)
 // and learns this file's head length from its footer.
 Status ReadHeadLengthFromTrailer(HANDLE locked, const TrailerInfo& reference, uint32_t* head)
 {
     uint8_t scratch[kTrailerCapacity];
     const uint32_t total = reference.totalLength;
-    if (!SeekTo(locked, -int64_t(total), FILE_END) || ReadUpTo(locked, scratch, total) < total)
+    DWORD got = 0;
+    if (!SeekTo(locked, -int64_t(total), FILE_END) ||
+        !ReadUntilFullOrEnd(locked, scratch, total, &got) || got < total)
         return RC_FAILED;
-    if (memcmp(scratch, reference.bytes, reference.bodyLength + 4) != 0 || total < 20)
+    if (memcmp(scratch, reference.bytes, reference.bodyLength + kMagicLength) != 0 ||
+        total < kMinTrailerLength)
         return RC_FAILED;
     TrailerInfo trailer;
     if (Failed(ParseTrailer(scratch, total, &trailer)) || trailer.headLength > kMaxHeadLength)
@@ -148,8 +160,8 @@ Status DecryptLockedFile(const wchar_t* path, uint32_t nameOffset)
     // A copy decrypted only in part would pass for a recovered file.
     if (head > g_key.keystreamLength)
         goto out;
-    headRead = ReadUpTo(locked, g_headBuffer, head);
-    if (headRead == 0)
+    // A head cut short by a failed read would be decrypted only in part.
+    if (!ReadUntilFullOrEnd(locked, g_headBuffer, head, &headRead) || headRead == 0)
         goto out;
 
     wmemcpy(g_temporaryPath, path, nameOffset);

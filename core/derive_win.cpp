@@ -1,10 +1,15 @@
-#include "core/derive.h"
+#include "core/derive_win.h"
 
 #include <cstring>
 
 #include "core/file_win.h"
-#include "core/pair.h"
+#include "core/pair_win.h"
 #include "core/state.h"
+
+namespace {
+// The locked copy's head, XORed with the original's (interface thread).
+uint8_t g_lockedHead[kKeystreamCapacity];
+} // namespace
 
 Status KeyFromFilePair(HANDLE original, HANDLE locked, PairProblem* problem)
 {
@@ -25,9 +30,12 @@ Status KeyFromFilePair(HANDLE original, HANDLE locked, PairProblem* problem)
             return RC_TRAILER_TOO_LONG;
     }
 
+    DWORD originalRead = 0;
+    DWORD lockedRead = 0;
     if (!SeekTo(original, 0, FILE_BEGIN) || !SeekTo(locked, 0, FILE_BEGIN) ||
-        ReadUpTo(original, g_key.keystream, head) < head ||
-        ReadUpTo(locked, g_lockedHead, head) < head) {
+        !ReadUntilFullOrEnd(original, g_key.keystream, head, &originalRead) ||
+        originalRead < head || !ReadUntilFullOrEnd(locked, g_lockedHead, head, &lockedRead) ||
+        lockedRead < head) {
         *problem = PAIR_SHORT_READ;
         return RC_FAILED;
     }

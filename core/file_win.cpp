@@ -33,17 +33,18 @@ HANDLE OpenForReading(const wchar_t* path)
                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-DWORD ReadUpTo(HANDLE file, void* buffer, DWORD size)
+bool ReadUntilFullOrEnd(HANDLE file, void* buffer, DWORD size, DWORD* count)
 {
-    DWORD total = 0;
-    while (total < size) {
+    *count = 0;
+    while (*count < size) {
         DWORD got = 0;
-        if (!ReadFile(file, static_cast<uint8_t*>(buffer) + total, size - total, &got, nullptr) ||
-            got == 0)
+        if (!ReadFile(file, static_cast<uint8_t*>(buffer) + *count, size - *count, &got, nullptr))
+            return false;
+        if (got == 0)
             break;
-        total += got;
+        *count += got;
     }
-    return total;
+    return true;
 }
 
 int64_t FileSize(HANDLE file)

@@ -27,9 +27,10 @@ Status MakeLongPath(const wchar_t* path, wchar_t* buffer, uint32_t capacity, siz
 // folder open also past 260 characters.
 HANDLE OpenForReading(const wchar_t* path);
 
-// Reads until size bytes are in or the file ends; a failed read ends it too.
-// Returns the number of bytes read.
-DWORD ReadUpTo(HANDLE file, void* buffer, DWORD size);
+// Reads until size bytes are in or the file ends, and puts the number read
+// in *count: fewer than size only at the end of the file. False when a read
+// fails: bytes that were not read must not pass for the end of the file.
+bool ReadUntilFullOrEnd(HANDLE file, void* buffer, DWORD size, DWORD* count);
 
 // The file's size, or -1 when it cannot be had.
 int64_t FileSize(HANDLE file);

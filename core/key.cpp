@@ -5,8 +5,6 @@
 
 namespace {
 
-const wchar_t kKeyFileName[] = L"felnox1.key";
-
 wchar_t AsciiLower(wchar_t c)
 {
     return c >= L'A' && c <= L'Z' ? wchar_t(c - L'A' + L'a') : c;

@@ -13,6 +13,8 @@
 #include "core/status.h"
 #include "core/trailer.h"
 
+inline constexpr wchar_t kKeyFileName[] = L"felnox1.key";
+
 enum : uint32_t {
     kKeystreamCapacity = 32768,
     kPlainHeadLength = 4096,
@@ -44,3 +46,8 @@ void XorBytes(uint8_t* dst, const uint8_t* src, uint32_t count);
 
 // Reads a key file into the process-wide key. The key is unchanged on failure.
 Status LoadKeyFile(const wchar_t* path);
+
+// Puts the process-wide key back to the plain layout's reference (no
+// trailer), so that a file pair never inherits the trailer of an earlier
+// attempt or of a key file the user declined.
+void ClearReferenceTrailer();

@@ -11,6 +11,13 @@ const wchar_t kTemporaryPrefix[] = L"~felnox1-";
 const wchar_t kHexDigits[] = L"0123456789abcdef";
 enum : size_t { kTemporaryPrefixLength = 9 };
 
+enum : size_t {
+    kCopyNumberDigits = 2,
+    // MAX_PATH with "locked-" in front: an original's name this long or
+    // longer gets no proposed locked name.
+    kLongestProposedName = 260 + kLockedPrefixLength,
+};
+
 // Copies count characters to dst + at, if they fit below capacity.
 bool Put(wchar_t* dst, size_t capacity, size_t* at, const wchar_t* src, size_t count)
 {
@@ -44,10 +51,11 @@ size_t FormatOutputName(wchar_t* dst, size_t capacity, const wchar_t* name, size
         while (dot > 0 && name[dot - 1] != L'.')
             --dot;
         const size_t base = dot > 0 ? dot - 1 : length; // no dot: all of it is the base
-        const wchar_t digits[2] = {wchar_t(L'0' + attempt / 10), wchar_t(L'0' + attempt % 10)};
+        const wchar_t digits[kCopyNumberDigits] = {wchar_t(L'0' + attempt / 10),
+                                                   wchar_t(L'0' + attempt % 10)};
         fits = Put(dst, capacity, &at, name, base) &&
                Put(dst, capacity, &at, kNumberedInfix, wcslen(kNumberedInfix)) &&
-               Put(dst, capacity, &at, digits, 2) &&
+               Put(dst, capacity, &at, digits, kCopyNumberDigits) &&
                Put(dst, capacity, &at, name + base, length - base);
     }
     if (!fits || at == capacity)
@@ -82,7 +90,7 @@ size_t ProposeLockedPath(wchar_t* dst, size_t capacity, const wchar_t* original)
     const size_t length = wcslen(original);
     const wchar_t* slash = wcsrchr(original, L'\\');
     size_t at = 0;
-    if (slash && wcslen(slash + 1) < 267) {
+    if (slash && wcslen(slash + 1) < kLongestProposedName) {
         const size_t folder = size_t(slash + 1 - original);
         if (Put(dst, capacity, &at, original, folder) &&
             Put(dst, capacity, &at, kLockedPrefix, kLockedPrefixLength) &&

@@ -1,4 +1,4 @@
-#include "core/pair.h"
+#include "core/pair_win.h"
 
 #include <cstring>
 
@@ -19,22 +19,6 @@ enum : DWORD {
 uint8_t scratchA[kBlockSize];
 uint8_t scratchB[kBlockSize];
 
-// Reads until size bytes are in or the file ends. False when a read fails:
-// bytes that were not read cannot vouch for a match.
-bool ReadBlock(HANDLE file, uint8_t* block, DWORD size, DWORD* count)
-{
-    *count = 0;
-    while (*count < size) {
-        DWORD got = 0;
-        if (!ReadFile(file, block + *count, size - *count, &got, nullptr))
-            return false;
-        if (got == 0)
-            break;
-        *count += got;
-    }
-    return true;
-}
-
 // Plain layout: equal sizes, equal bytes from offset 4096 to the end.
 bool TailsMatch(HANDLE a, HANDLE b)
 {
@@ -43,8 +27,8 @@ bool TailsMatch(HANDLE a, HANDLE b)
     for (;;) {
         DWORD countA = 0;
         DWORD countB = 0;
-        if (!ReadBlock(a, scratchA, kBlockSize, &countA) ||
-            !ReadBlock(b, scratchB, kBlockSize, &countB) || countA != countB)
+        if (!ReadUntilFullOrEnd(a, scratchA, kBlockSize, &countA) ||
+            !ReadUntilFullOrEnd(b, scratchB, kBlockSize, &countB) || countA != countB)
             return false;
         if (countA == 0)
             return true;
@@ -61,7 +45,8 @@ bool TrailerPairMatches(HANDLE a, int64_t sizeA, HANDLE b, int64_t sizeB)
     TrailerInfo trailer = {};
     DWORD count = 0;
     if (!SeekTo(locked, -int64_t(kTrailerSearchLength), FILE_END) ||
-        !ReadBlock(locked, scratchA, kTrailerSearchLength, &count) || count < kTrailerSearchLength)
+        !ReadUntilFullOrEnd(locked, scratchA, kTrailerSearchLength, &count) ||
+        count < kTrailerSearchLength)
         return false;
     if (Failed(ParseTrailer(scratchA, kTrailerSearchLength, &trailer)))
         return false;
@@ -76,8 +61,8 @@ bool TrailerPairMatches(HANDLE a, int64_t sizeA, HANDLE b, int64_t sizeB)
         DWORD countA = 0;
         DWORD countB = 0;
         // A file that ended early (it shrank) has not shown the bytes it should agree on.
-        if (!ReadBlock(a, scratchA, asked, &countA) || !ReadBlock(b, scratchB, asked, &countB) ||
-            countA != asked || countB != asked)
+        if (!ReadUntilFullOrEnd(a, scratchA, asked, &countA) ||
+            !ReadUntilFullOrEnd(b, scratchB, asked, &countB) || countA != asked || countB != asked)
             return false;
         if (memcmp(scratchA, scratchB, asked) != 0)
             return false;

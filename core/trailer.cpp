@@ -3,7 +3,7 @@
 #include <cstring>
 
 namespace {
-const uint8_t kMagic[4] = {'F', 'U', 'C', 'K'};
+const uint8_t kMagic[kMagicLength] = {'F', 'U', 'C', 'K'};
 }
 
 uint32_t ReadLittleEndian32(const uint8_t* p)

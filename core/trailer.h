@@ -12,6 +12,7 @@
 
 enum : uint32_t {
     kFooterLength = 16,
+    kMagicLength = 4, // "FUCK", the footer's first bytes
     kTrailerCapacity = 512,
 };
 

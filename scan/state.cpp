@@ -10,7 +10,3 @@ void SetNoColor() {}
 ScanCounters g_counters;
 ProgressSink g_progress = {ShowNoText, SetNoRange, SetNoPosition, SetNoColor};
 std::atomic<bool> g_stopRequested{false};
-std::atomic<bool> g_scanEnded{false};
-void* g_scanThread;
-wchar_t** g_arguments;
-int g_argumentCount;

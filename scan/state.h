@@ -4,19 +4,14 @@
 // the main window before a scan starts (tests install their own); until then
 // its operations do nothing. g_stopRequested is set by the interface thread
 // when the user presses Exit and read by the walk between two files.
-// g_scanEnded is set by the scan thread when its scan is over, before the
-// final count; the window reads it when the session ends, to know whether a
-// file may still be in hand.
-// g_scanThread is the scan thread's handle, created by the recovery run and
-// waited for by the entry point. g_arguments is the command line split into
-// arguments, kept for the life of the process because the scan thread reads
-// its path from it. g_displayClock gives the milliseconds of the monotonic
-// clock that paces the walk's display: GetTickCount64, defined with the
-// walk, unless a test installs its own.
+// g_displayClock gives the milliseconds of the monotonic clock that paces
+// the walk's display: GetTickCount64, defined with the walk, unless a test
+// installs its own.
 //
 // The walk's own buffers (its stack of open directories, the find data and
-// the display update it holds back) and the path buffer of a scan target are private to walk_win.cpp and
-// target_win.cpp; like these counters they belong to the scan thread alone.
+// the display update it holds back) and the path buffer of a scan target
+// are private to walk_win.cpp and target_win.cpp; like these counters they
+// belong to the scan thread alone.
 #pragma once
 
 #include <atomic>
@@ -46,7 +41,3 @@ extern ScanCounters g_counters;
 extern ProgressSink g_progress;
 extern std::atomic<bool> g_stopRequested;
 extern uint64_t (*g_displayClock)();
-extern std::atomic<bool> g_scanEnded;
-extern void* g_scanThread;
-extern wchar_t** g_arguments;
-extern int g_argumentCount;

@@ -13,16 +13,17 @@
 # Z:\dev\shm\felnox-bench); none of these touches docs/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/tools/setup.sh"
+export FELNOX_WINEPREFIX="$root/build/bench-prefix"
+. "$root/tools/wine-env.sh"
+with_xvfb "$0" "$@"
 "$root/tools/build.sh" >/dev/null
 build="$root/build/windows"
 
-export FELNOX_WINEPREFIX="$root/build/bench-prefix"
-. "$root/tools/wine-env.sh"
-unset DISPLAY
 work_unix="$WINEPREFIX/drive_c/felnox-bench"
-trap 'rm -rf "$work_unix"; wine_stop; display_stop' EXIT
-display_start
-wine_start
+trap 'rm -rf "$work_unix"; wine_stop' EXIT
+# No test: Z: keeps the machine's root, for --work on a tmpfs.
+wine_start "z:/"
 
 # Only a whole run goes into docs/performance.md.
 partial=
@@ -30,7 +31,7 @@ for arg in "$@"; do case "$arg" in --quick|--only|--work) partial=1 ;; esac; don
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 table="$root/build/bench-table.md"
 rm -f "$table"
-wine "$build/tests/bench/felnox_bench.exe" --work 'C:\felnox-bench' \
+wine "$build/bench/felnox_bench.exe" --work 'C:\felnox-bench' \
      --program "$(winepath -w "$build/ui/felnox1decrypt.exe")" \
      --markdown "$(winepath -w "$table")" "$@"
 

@@ -9,67 +9,39 @@
 # libFuzzer's coverage (cov: edges, ft: features); then replays every corpus
 # through a build with source coverage and prints the lines and branches of
 # the program's own code that the corpus reaches.
-# With FELNOX_FUZZ_REPORT=FILE it also writes a GoogleTest-style XML report,
-# one case per target, so that the test suite counts the fuzzers with its tests.
+# With FELNOX_FUZZ_REPORT=FILE CTest also writes its JUnit report there, one
+# case per target, so that the test suite counts the fuzzers with its tests.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-600}
 "$root/tools/setup.sh"
 build="$root/build/fuzz"
 CXX=clang++ cmake -S "$root" -B "$build" -DFELNOX_FUZZ=ON -DFELNOX_TESTS=OFF \
-    -DFELNOX_WERROR=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+    -DFELNOX_WERROR=ON -DCMAKE_BUILD_TYPE=Debug -DFELNOX_FUZZ_SECONDS="$seconds" >/dev/null
 cmake --build "$build" -j2 >/dev/null
 
+# Each target is a CTest test of the fuzz build (tests/fuzz/CMakeLists.txt);
+# libFuzzer's closing lines come from CTest's JUnit report.
 targets=$(cd "$root/tests/fuzz" && ls fuzz_*.cpp | sed 's/\.cpp$//')
-# The longest input worth trying: libFuzzer would otherwise stop at the
-# longest seed (4096 bytes at least), short of the largest key files.
-max_len() {
-  case $1 in
-    fuzz_key_file) echo 33308 ;;   # past the largest key file, 33292 bytes
-    fuzz_scan_target) echo 8192 ;; # arguments of 4096 characters
-    *) echo 4096 ;;
-  esac
-}
-run_one() {
-  local target=$1 work="$build/corpus/$1" log="$build/$1.log"
-  mkdir -p "$work"
-  if "$build/tests/fuzz/$target" -max_total_time="$seconds" -max_len="$(max_len "$target")" \
-       -print_final_stats=1 -artifact_prefix="$build/$target-" \
-       "$work" "$root/tests/fuzz/corpus/$target" >"$log" 2>&1; then
-    local runs cov
-    runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$')
-    cov=$(grep -o 'cov: [0-9]* ft: [0-9]*' "$log" | tail -n 1)
-    echo "$target: $runs executions, $cov"
-  else
-    echo "$target: FAILED (see $log)"
-    grep -m 5 -E 'ERROR|SUMMARY|runtime error' "$log" || true
-    return 1
-  fi
-}
-export -f run_one max_len
-export build root seconds
-
-summary="$build/summary.txt"
+report=${FELNOX_FUZZ_REPORT:-$build/junit.xml}
 status=0
-echo "$targets" | xargs -P 2 -I{} bash -c 'run_one {}' >"$summary" || status=$?
-cat "$summary"
-
-if [ -n "${FELNOX_FUZZ_REPORT:-}" ]; then
-  {
-    echo '<?xml version="1.0" encoding="UTF-8"?>'
-    echo '<testsuites name="fuzz">'
-    echo "  <testsuite name=\"Fuzz\" tests=\"$(echo "$targets" | wc -l)\">"
-    for target in $targets; do
-      if grep -q "^$target: FAILED" "$summary" || ! grep -q "^$target: " "$summary"; then
-        echo "    <testcase name=\"$target\" classname=\"Fuzz\"><failure message=\"see $build/$target.log\"/></testcase>"
-      else
-        echo "    <testcase name=\"$target\" classname=\"Fuzz\"/>"
-      fi
-    done
-    echo '  </testsuite>'
-    echo '</testsuites>'
-  } >"$FELNOX_FUZZ_REPORT"
-fi
+# The closing statistics are the last lines of a long output: keep them.
+ctest --test-dir "$build" -j2 --timeout $((seconds + 300)) --output-junit "$report" \
+      --test-output-size-passed 65536 --test-output-size-failed 65536 \
+      --test-output-truncation head >/dev/null || status=$?
+python3 - "$report" <<'PY'
+import re, sys, xml.etree.ElementTree as ET
+for case in ET.parse(sys.argv[1]).getroot().iter("testcase"):
+    out = (case.findtext("system-out") or "")
+    runs = re.findall(r"stat::number_of_executed_units: *(\d+)", out)
+    cov = re.findall(r"cov: \d+ ft: \d+", out)
+    if case.find("failure") is None and case.get("status") == "run":
+        print(f"{case.get('name')}: {runs[-1] if runs else '?'} executions, {cov[-1] if cov else ''}")
+    else:
+        print(f"{case.get('name')}: FAILED")
+        for line in [l for l in out.splitlines() if re.search("ERROR|SUMMARY|runtime error", l)][:5]:
+            print(line)
+PY
 [ $status -eq 0 ] || exit $status
 
 # Source coverage: every input of every corpus run once, without sanitizers.

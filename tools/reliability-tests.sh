@@ -26,6 +26,7 @@ no_override=()
 if setpriv --bounding-set -dac_override,-dac_read_search true 2>/dev/null; then
   no_override=(setpriv --bounding-set -dac_override,-dac_read_search --)
 fi
+wine_wrapper=("${no_override[@]}")
 
 cleanup() {
   wineserver -k 2>/dev/null || true
@@ -38,12 +39,9 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 mkdir -p "$WINEPREFIX" "$work/small-disk" "$work/read-only" "$work/writable"
 
-# The wineserver reports on its standard error each Unix error it has no
-# Windows code for, such as the names too long for Linux that the tests make.
-"${no_override[@]}" wineserver -p 2>/dev/null
-"${no_override[@]}" wineboot --init </dev/null >/dev/null 2>&1
-# The kill tests drive the real program: no waits for a window manager.
-wine_bare_display
+# Sealed like every test prefix; Z: leads to build/, where the tests and
+# this prefix's fixtures are.
+wine_prefix_make "$root/build" "z:$root/build"
 
 if mount -t tmpfs -o size=4m felnox-reliability "$work/small-disk" 2>/dev/null; then
   export FELNOX_SMALL_DISK; FELNOX_SMALL_DISK=$(winepath -w "$work/small-disk")

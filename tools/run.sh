@@ -9,24 +9,24 @@
 # is saved and its path printed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/tools/setup.sh"
+export FELNOX_WINEPREFIX="$root/build/run-prefix"
+. "$root/tools/wine-env.sh"
+[ -n "${DISPLAY:-}" ] || with_xvfb "$0" "$@"
+headless=${FELNOX_XVFB:-}
 "$root/tools/build.sh"
 build="$root/build/windows"
-. "$root/tools/wine-env.sh"
+trap wine_stop EXIT
 
-headless=
-if [ -z "${DISPLAY:-}" ]; then
-  headless=1
-  trap 'wine_stop; display_stop' EXIT
-  display_start
-fi
-[ -d "$WINEPREFIX" ] || wine_start
-
+# A prefix of its own, sealed like the tests': the folder given is drive D:.
 if [ $# -ge 1 ]; then
-  target=$(winepath -w "$(cd "$1" && pwd)")
+  wine_start "d:$(cd "$1" && pwd)"
+  target='D:\'
 else
+  wine_start
   demo="$root/build/demo"
   rm -rf "$demo"
-  wine "$build/tests/tools/felnox_demo.exe" make "$(winepath -w "$demo")"
+  wine "$build/tools/demo/felnox_demo.exe" make "$(winepath -w "$demo")"
   target=$(winepath -w "$demo/documents")
   echo "Press Continue, then pick the two files named above."
 fi
@@ -35,9 +35,8 @@ echo "felnox1decrypt on $target"
 if [ -n "$headless" ]; then
   wine "$build/ui/felnox1decrypt.exe" "$target" &
   shot="$root/build/felnox1decrypt.bmp"
-  wine "$build/tests/tools/felnox_demo.exe" screenshot "$(winepath -w "$shot")"
+  wine "$build/tools/demo/felnox_demo.exe" screenshot "$(winepath -w "$shot")"
   echo "no display: the window ran under Xvfb; its screenshot is $shot"
-  wineserver -k
 else
   wine "$build/ui/felnox1decrypt.exe" "$target"
 fi

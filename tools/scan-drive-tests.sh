@@ -37,15 +37,11 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# A fresh prefix links the user's folders (Desktop, Documents, ...) in
-# drive_c to $HOME; give it an empty home so that C: leads nowhere else.
-export HOME="$work/home"
-unset XDG_CONFIG_HOME
-mkdir -p "$HOME" "$WINEPREFIX/dosdevices" "$WINEPREFIX/drive_c"
-ln -s ../drive_c "$WINEPREFIX/dosdevices/c:"
+mkdir -p "$WINEPREFIX"
+letters=()
 for letter in a d e f l p r t; do
   mkdir -p "$drives/$letter"
-  ln -s "$drives/$letter" "$WINEPREFIX/dosdevices/$letter:"
+  letters+=("$letter:$drives/$letter")
 done
 export FELNOX_PRIVATE_T=0
 if mount -t tmpfs -o size=64m felnox-drive-t "$drives/t" 2>/dev/null; then
@@ -74,14 +70,8 @@ ln -s ../.. "$drives/l/tree/a/b/c/back"
 ln -s .. "$drives/l/other/root"
 ln -s no-such-folder "$drives/l/tree/dangling"
 
-wineserver -p </dev/null >/dev/null 2>&1
-wineboot --init </dev/null >/dev/null 2>&1
-[ ! -e "$WINEPREFIX/dosdevices/z:" ] || { echo "scan-drive-tests: a Z: drive appeared" >&2; exit 1; }
-outside=$(find "$WINEPREFIX/drive_c" -type l -exec realpath -m {} + | grep -v "^$work/" || true)
-[ -z "$outside" ] || { echo "scan-drive-tests: links out of the fixtures: $outside" >&2; exit 1; }
-
-# No window manager here: Wine must not wait for one when a window hides.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+# Sealed: no Z:, the user folders in an empty home under $work.
+wine_prefix_make "$work" "${letters[@]}"
 cp "$exe" "$program" "$WINEPREFIX/drive_c/"
 mkdir -p "$(dirname "$report")"
 status=0

@@ -4,11 +4,11 @@
 # into docs/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/tools/build.sh"
+"$root/tools/setup.sh"
 . "$root/tools/wine-env.sh"
-unset DISPLAY
-trap 'wine_stop; display_stop' EXIT
-display_start
+with_xvfb "$0" "$@"
+"$root/tools/build.sh"
+trap wine_stop EXIT
 wine_start
 
 shots="$root/build/screenshots"
@@ -21,7 +21,7 @@ for scale in 100 150; do
     </dev/null >/dev/null 2>&1
   export FELNOX_SCREENSHOTS; FELNOX_SCREENSHOTS=$(winepath -w "$shots/$scale")
   for locale in C.UTF-8 ru_RU.UTF-8; do
-    LC_ALL=$locale wine tests/ui/program_tests.exe --gtest_filter=Screenshots.* | tail -n 1
+    LC_ALL=$locale wine tools/demo/felnox_screenshots.exe | tail -n 1
   done
   python3 "$root/tools/bmp2png.py" "$shots/$scale"/*.bmp
 done

@@ -1,5 +1,6 @@
-# Sourced by the scripts that run Windows programs: a throw-away Wine prefix
-# for this build tree, never the user's ~/.wine, under a UTF-8 locale so that
+# Sourced by the scripts that run Windows programs: the Wine settings, the
+# display, and the one way a prefix is made. A throw-away Wine prefix for
+# this build tree, never the user's ~/.wine, under a UTF-8 locale so that
 # non-ASCII file names survive.
 export WINEPREFIX="${FELNOX_WINEPREFIX:-$root/build/wineprefix}"
 export WINEDEBUG=-all
@@ -25,46 +26,64 @@ elif [ -x /usr/lib/wine/wine ]; then
   export PATH="$wine64_only:$PATH" WINELOADER=/usr/lib/wine/wine64
 fi
 
-# Starts a fresh prefix and keeps its wineserver alive until wine_stop.
+# Runs the calling script again under xvfb-run, on a private X server,
+# unless it runs under one already:  with_xvfb "$0" "$@"
+with_xvfb() {
+  [ -n "${FELNOX_XVFB:-}" ] && return 0
+  export FELNOX_XVFB=1
+  exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$@"
+}
+
+# wine_prefix_make FIXTURES [x:FOLDER...]
+# Makes the prefix $WINEPREFIX (whose folder may already hold files to be
+# read by its first process, such as system.reg) sealed: C: is its own
+# drive_c, each x:FOLDER gives a drive letter to a fixture folder, there is
+# no Z: for the machine's root, and the user folders (Desktop, Documents,
+# ...) lead into an empty home under FIXTURES instead of $HOME. Its
+# wineserver stays alive until wine_stop. Fails when anything leads outside
+# FIXTURES, the prefix and the given folders (tools/check-prefix.sh).
 # The services that the first Wine process starts inherit its standard
 # handles; starting them here, on /dev/null, keeps CTest from waiting for
 # pipes that never close.
+wine_prefix_make() {
+  local fixtures=$1 mapping folders=()
+  shift
+  mkdir -p "$WINEPREFIX/dosdevices" "$WINEPREFIX/drive_c" "$fixtures/wine-home"
+  ln -sfn ../drive_c "$WINEPREFIX/dosdevices/c:"
+  for mapping in "$@"; do
+    ln -sfn "${mapping#?:}" "$WINEPREFIX/dosdevices/${mapping%%:*}:"
+    folders+=("${mapping#?:}")
+  done
+  # wine_wrapper: a command to run the wineserver under (the reliability
+  # tests take root's capabilities from it). The wineserver reports on its
+  # standard error each Unix error it has no Windows code for, such as the
+  # names too long for Linux that some tests make.
+  ${wine_wrapper[@]+"${wine_wrapper[@]}"} wineserver -p </dev/null >/dev/null 2>&1
+  HOME="$fixtures/wine-home" XDG_CONFIG_HOME= ${wine_wrapper[@]+"${wine_wrapper[@]}"} \
+    wineboot --init </dev/null >/dev/null 2>&1
+  # Without a window manager Wine would wait for one each time a window is
+  # hidden, and nobody would draw the title bars that screenshots show.
+  # (From C:, a current folder that the sealed prefix can see.)
+  (cd "$WINEPREFIX/drive_c" &&
+   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 &&
+   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f </dev/null >/dev/null 2>&1)
+  "$root/tools/check-prefix.sh" "$WINEPREFIX" "$fixtures" "${folders[@]}" >/dev/null
+}
+
+# A fresh prefix for this build tree: Z: leads to build/ alone, where the
+# programs, their tests and the scratch file systems are.
 wine_start() {
   wineserver -k 2>/dev/null || true
   rm -rf "$WINEPREFIX"
-  mkdir -p "$WINEPREFIX"
-  wineserver -p
-  wineboot --init </dev/null >/dev/null 2>&1
-  wine_bare_display
-}
-
-# Without a window manager Wine would wait for one each time a window is
-# hidden, and nobody would draw the title bars that screenshots show.
-wine_bare_display() {
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f </dev/null >/dev/null 2>&1
+  wine_prefix_make "$root/build" "z:$root/build" "$@"
+  # Wine's Tahoma, which the introduction is measured with, lies outside
+  # the fixtures: a copy of it inside.
+  mkdir -p "$root/build/wine-fonts"
+  cp /usr/share/wine/fonts/tahoma.ttf "$root/build/wine-fonts/" 2>/dev/null || true
+  export FELNOX_TAHOMA
+  FELNOX_TAHOMA=$(cd "$WINEPREFIX/drive_c" && winepath -w "$root/build/wine-fonts/tahoma.ttf")
 }
 
 wine_stop() {
   wineserver -k 2>/dev/null || true
-}
-
-# Starts Xvfb on a free display unless one is set already.
-display_start() {
-  [ -n "${DISPLAY:-}" ] && return 0
-  local n
-  for n in $(seq 90 130); do
-    [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$n"
-    sleep 1
-    kill -0 "$xvfb_pid" 2>/dev/null && return 0
-  done
-  echo "cannot start Xvfb" >&2
-  return 1
-}
-
-display_stop() {
-  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
 }

@@ -1,4 +1,4 @@
-#include "ui/main_dialog.h"
+#include "ui/main_dialog_win.h"
 
 #include "ui/language.h"
 
@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <cwchar>
 
-#include "scan/run.h"
 #include "scan/state.h"
 #include "ui/res/resource.h"
-#include "ui/state.h"
+#include "ui/run.h"
+#include "ui/state_win.h"
 #include "ui/system_dlls_win.h"
 #include "ui/texts.h"
 
@@ -34,6 +34,12 @@ enum {
 enum : UINT { kBannerDpi = USER_DEFAULT_SCREEN_DPI, kLargeBannerDpi = 2 * USER_DEFAULT_SCREEN_DPI };
 
 const COLORREF kBarColor = RGB(0, 153, 51);
+
+// What the bar shows, so equal positions are not sent again.
+uint32_t g_shownBarPosition = UINT32_MAX;
+// The banner's size, recorded while painting, to place the banner line.
+int g_bannerWidth;
+int g_bannerHeight;
 
 // The display operations: synchronous messages to this window's controls.
 // Once the window is gone they reach no window and do nothing.

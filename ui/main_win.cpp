@@ -3,10 +3,9 @@
 
 #include <commctrl.h>
 
-#include "scan/state.h"
-#include "ui/main_dialog.h"
+#include "ui/main_dialog_win.h"
 #include "ui/res/resource.h"
-#include "ui/state.h"
+#include "ui/state_win.h"
 #include "ui/system_dlls_win.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)

@@ -4,17 +4,19 @@
 
 #include <commdlg.h>
 
-#include <cstring>
-
-#include "core/derive.h"
+#include "core/derive_win.h"
 #include "core/file_win.h"
 #include "core/key.h"
 #include "core/names.h"
-#include "core/state.h"
-#include "ui/state.h"
 #include "ui/texts.h"
 
 namespace {
+
+enum : DWORD { kPickedPathCapacity = 16384 };
+
+// The file-name buffers of the two file-open dialogs (interface thread).
+wchar_t g_firstPath[kPickedPathCapacity];
+wchar_t g_secondPath[kPickedPathCapacity];
 
 bool AskForFile(wchar_t* path, const wchar_t* title)
 {
@@ -39,14 +41,14 @@ const TextId kProblemTexts[] = {
     TEXT_SHORT_READ,
     TEXT_SAME_DATA,
 };
+static_assert(sizeof kProblemTexts / sizeof kProblemTexts[0] == PAIR_PROBLEM_COUNT,
+              "one text per PairProblem");
 
 } // namespace
 
 Status DeriveKeyFromPair()
 {
-    // Each attempt starts from the plain layout, so a pair never inherits the
-    // trailer of an earlier attempt or of a key file.
-    memset(&g_key.reference, 0, sizeof g_key.reference);
+    ClearReferenceTrailer();
     g_firstPath[0] = 0;
     if (!AskForFile(g_firstPath, UiText(TEXT_FIRST_DIALOG_TITLE)))
         return RC_FAILED;
@@ -54,7 +56,7 @@ Status DeriveKeyFromPair()
         if (MessageBoxW(nullptr, UiText(TEXT_PICKED_FILE_IS_KEY), kMessageCaption,
                         MB_YESNO | MB_ICONQUESTION) == IDYES)
             return RC_OK;
-        memset(&g_key.reference, 0, sizeof g_key.reference);
+        ClearReferenceTrailer();
     }
 
     Status status = RC_FAILED;

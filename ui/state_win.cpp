@@ -1,11 +1,7 @@
-#include "ui/state.h"
+#include "ui/state_win.h"
 
 HINSTANCE g_instance;
 HWND g_progressBar;
 HWND g_statusLine;
-uint32_t g_shownBarPosition = UINT32_MAX;
-int g_bannerWidth;
-int g_bannerHeight;
-
-wchar_t g_firstPath[kPickedPathCapacity];
-wchar_t g_secondPath[kPickedPathCapacity];
+HANDLE g_scanThread;
+std::atomic<bool> g_scanEnded{false};

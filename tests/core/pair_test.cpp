@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "core/file_win.h"
-#include "core/pair.h"
+#include "core/pair_win.h"
 #include "core/state.h"
 #include "tests/support/locker.h"
 

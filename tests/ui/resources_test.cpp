@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/files.h"
+#include "tests/support/pe.h"
+#include "ui/texts.h"
 
 namespace {
 
@@ -85,11 +87,15 @@ TEST_F(BuiltProgram, DialogTemplateIsTheMainWindow)
         DWORD id, exStyle, style;
         uint16_t x, y, cx, cy;
         const char* className;
-        const char* text;
+        std::string text;
     };
+    // The captions the window starts with are the English texts the code
+    // puts there in Russian: the .rc and the texts must not drift apart.
+    const std::string continueText = Narrow(UiText(TEXT_CONTINUE_BUTTON));
+    const std::string exitText = Narrow(UiText(TEXT_EXIT_BUTTON));
     const Control expected[] = {
-        {1000, 0, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | BS_FLAT, 83, 148, 64, 13, "#128", "Continue"},
-        {1001, 0, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON | BS_FLAT, 158, 148, 64, 13, "#128", "Exit"},
+        {1000, 0, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | BS_FLAT, 83, 148, 64, 13, "#128", continueText},
+        {1001, 0, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON | BS_FLAT, 158, 148, 64, 13, "#128", exitText},
         {1006, WS_EX_TRANSPARENT,
          WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY | WS_VSCROLL | WS_BORDER | WS_GROUP | WS_TABSTOP,
          0, 58, 305, 82, "#129", ""},

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <cwchar>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -23,59 +24,89 @@ std::wstring FromUtf8(const char* text)
     return wide;
 }
 
-struct Quoted {
+// The one reference for every text: its wording where it is quoted (the
+// introduction's own pieces are checked by their shape below), and the
+// wsprintfW conversions it takes, which the code fills with one int (%d) or
+// one string (%s), so a stray or lost conversion reads the wrong argument.
+struct Expected {
     TextId id;
     const char* english;
     const char* russian;
+    const char* conversions;
 };
 
-const Quoted kQuoted[] = {
-    {TEXT_FINAL_COUNT, u8"Decrypted files total: %d.", u8"Количество расшифрованных файлов: %d."},
+const Expected kExpected[] = {
+    {TEXT_FINAL_COUNT, u8"Decrypted files total: %d.", u8"Количество расшифрованных файлов: %d.", "d"},
     {TEXT_KEY_BESIDE_PROGRAM, u8"Would you like to use file <%s> as a key?",
-     u8"Использовать файл <%s> в качестве ключа?"},
+     u8"Использовать файл <%s> в качестве ключа?", "s"},
     {TEXT_FIRST_DIALOG_TITLE, u8"Please select original (non-encrypted) file",
-     u8"Выберите оригинальный (не зашифрованный) файл"},
+     u8"Выберите оригинальный (не зашифрованный) файл", ""},
     {TEXT_PICKED_FILE_IS_KEY, u8"Would you like to use the selected file as the decryption key?",
-     u8"Использовать выбранный файл в качестве ключа?"},
-    {TEXT_CANNOT_OPEN, u8"Unable to open selected file.", u8"Невозможно открыть выбранный файл."},
+     u8"Использовать выбранный файл в качестве ключа?", ""},
+    {TEXT_CANNOT_OPEN, u8"Unable to open selected file.", u8"Невозможно открыть выбранный файл.", ""},
     {TEXT_ORIGINAL_BELOW_4096,
      u8"Selected file is too small. At least 4-16 KB of input data required.",
-     u8"Выбран слишком маленький файл. Необходимо 4-16 КБ данных."},
+     u8"Выбран слишком маленький файл. Необходимо 4-16 КБ данных.", ""},
     {TEXT_SECOND_DIALOG_TITLE, u8"Please select encrypted file (locked-)",
-     u8"Выберите соответствующий зашифрованный файл (locked-)"},
+     u8"Выберите соответствующий зашифрованный файл (locked-)", ""},
     {TEXT_PAIR_MISMATCH,
      u8"No match between files found. Second file should be like first, just encrypted.",
-     u8"Найдено несоответствие между файлами. Второй файл должен быть получен шифрованием первого."},
+     u8"Найдено несоответствие между файлами. Второй файл должен быть получен шифрованием первого.", ""},
     {TEXT_ORIGINAL_BELOW_16896,
      u8"Selected file is too small. More than 16 KB of input data required.",
-     u8"Выбран слишком маленький файл. Необходимо больше 16 КБ данных."},
-    {TEXT_SHORT_READ, u8"Unable to read selected files.", u8"Не удалось прочитать выбранные файлы."},
+     u8"Выбран слишком маленький файл. Необходимо больше 16 КБ данных.", ""},
+    {TEXT_SHORT_READ, u8"Unable to read selected files.", u8"Не удалось прочитать выбранные файлы.", ""},
     {TEXT_SAME_DATA,
      u8"Data is selected files appears to be the same. You have to select encrypted file and "
      u8"its original version.",
-     u8"Данные в выбранных файлах совпадают. Необходимо выбрать зашифрованный файл и его оригинал."},
-    {TEXT_CONTINUE_BUTTON, u8"Continue", u8"Продолжить"},
-    {TEXT_EXIT_BUTTON, u8"Exit", u8"Выход"},
+     u8"Данные в выбранных файлах совпадают. Необходимо выбрать зашифрованный файл и его оригинал.", ""},
+    {TEXT_CONTINUE_BUTTON, u8"Continue", u8"Продолжить", ""},
+    {TEXT_EXIT_BUTTON, u8"Exit", u8"Выход", ""},
     {TEXT_INTRO_FIRST_LINE, u8"Free utility to recover files crypted by Trojan.Felnox.1\r\n\r\n",
-     u8"Бесплатная утилита для восстановления файлов после Trojan.Felnox.1\r\n\r\n"},
+     u8"Бесплатная утилита для восстановления файлов после Trojan.Felnox.1\r\n\r\n", ""},
+    {TEXT_DISCLAIMER, nullptr, nullptr, ""},
+    {TEXT_CLOSING_LINES, nullptr, nullptr, ""},
 };
+
+// The letters of the text's % conversions, in order ("%%" is none).
+std::string Conversions(const wchar_t* text)
+{
+    std::string letters;
+    for (const wchar_t* at = text; (at = wcschr(at, L'%')) != nullptr; at += 2) {
+        if (at[1] != L'%')
+            letters += char(at[1]);
+        if (at[1] == 0)
+            break;
+    }
+    return letters;
+}
 
 class TextsTest : public ::testing::Test {
 protected:
     void TearDown() override { g_russianUi = false; }
 };
 
-TEST_F(TextsTest, EveryTextAsQuotedInBothLanguages)
+TEST_F(TextsTest, EveryTextPresentAsQuotedWithItsConversions)
 {
     // The references themselves: this file was read as UTF-8.
     ASSERT_EQ(FromUtf8(u8"Выход"), std::wstring({0x412, 0x44B, 0x445, 0x43E, 0x434}));
-    ASSERT_EQ(std::size(kQuoted), size_t(TEXT_DISCLAIMER)); // all but the introduction's own
+    ASSERT_EQ(std::size(kExpected), size_t(TEXT_ID_COUNT)) << "one row per text";
 
-    for (const Quoted& text : kQuoted) {
-        g_russianUi = false;
-        EXPECT_EQ(UiText(text.id), FromUtf8(text.english)) << "English text " << text.id;
-        g_russianUi = true;
-        EXPECT_EQ(UiText(text.id), FromUtf8(text.russian)) << "Russian text " << text.id;
+    for (size_t i = 0; i < std::size(kExpected); ++i) {
+        const Expected& text = kExpected[i];
+        ASSERT_EQ(size_t(text.id), i) << "rows in the order of TextId";
+        for (bool russian : {false, true}) {
+            g_russianUi = russian;
+            const wchar_t* shown = UiText(text.id);
+            const char* language = russian ? "Russian" : "English";
+            ASSERT_NE(shown, nullptr) << language << " text " << text.id;
+            EXPECT_NE(shown[0], 0) << language << " text " << text.id << " is empty";
+            EXPECT_EQ(Conversions(shown), text.conversions) << language << " text " << text.id;
+            const char* quoted = russian ? text.russian : text.english;
+            if (quoted) {
+                EXPECT_EQ(shown, FromUtf8(quoted)) << language << " text " << text.id;
+            }
+        }
     }
 
     // Texts with a single form.
@@ -153,45 +184,19 @@ TEST_F(TextsTest, IntroductionIsFirstLineDisclaimerAndClosingLines)
     }
 }
 
-// The main window's introduction box: 305 x 82 dialog units of MS Shell Dlg
-// 8 at 0, 58 of a 305 x 177 dialog, multi-line, read-only, with a vertical
-// scroll bar; it wraps a line that is too long for it.
-std::vector<WORD> IntroductionBoxTemplate()
-{
-    std::vector<WORD> t;
-    auto dword = [&t](DWORD value) {
-        t.push_back(LOWORD(value));
-        t.push_back(HIWORD(value));
-    };
-    auto text = [&t](const wchar_t* value) {
-        do
-            t.push_back(*value);
-        while (*value++);
-    };
-    t.push_back(1);      // DLGTEMPLATEEX
-    t.push_back(0xFFFF);
-    dword(0);            // help id
-    dword(0);            // extended style
-    dword(WS_CAPTION | DS_CENTER | DS_ABSALIGN | DS_SHELLFONT);
-    for (WORD value : {1, 0, 0, 305, 177})
-        t.push_back(value);
-    t.insert(t.end(), {0, 0, 0}); // no menu, no class, no title
-    t.push_back(8);
-    t.push_back(FW_NORMAL);
-    t.push_back(WORD(RUSSIAN_CHARSET << 8)); // not italic
-    text(L"MS Shell Dlg");
-    if (t.size() % 2)
-        t.push_back(0);
-    dword(0);
-    dword(WS_EX_TRANSPARENT);
-    dword(WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_GROUP | WS_TABSTOP | ES_MULTILINE |
-          ES_READONLY);
-    for (WORD value : {0, 58, 305, 82})
-        t.push_back(value);
-    dword(1006);
-    t.insert(t.end(), {0xFFFF, 0x0081, 0, 0}); // an edit control, no text, no data
-    return t;
-}
+// The main window as users get it: dialog 103 of the built program, which
+// the tests find in the build folder they run from.
+struct BuiltDialog {
+    HMODULE program = LoadLibraryExW(L"ui\\felnox1decrypt.exe", nullptr,
+                                     LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ~BuiltDialog() { FreeLibrary(program); }
+    const DLGTEMPLATE* Template() const
+    {
+        HRSRC found = program ? FindResourceW(program, MAKEINTRESOURCEW(103), RT_DIALOG) : nullptr;
+        return found ? static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(program, found)))
+                     : nullptr;
+    }
+};
 
 INT_PTR CALLBACK QuietDialogProc(HWND, UINT, WPARAM, LPARAM)
 {
@@ -200,14 +205,16 @@ INT_PTR CALLBACK QuietDialogProc(HWND, UINT, WPARAM, LPARAM)
 
 TEST_F(TextsTest, IntroductionFitsTheBoxWithoutWrapping)
 {
-    // Windows draws MS Shell Dlg with Tahoma; Wine has it, but may not load it.
-    const wchar_t* tahoma = L"Z:\\usr\\share\\wine\\fonts\\tahoma.ttf";
-    const bool addedTahoma = AddFontResourceExW(tahoma, FR_PRIVATE, nullptr) > 0;
+    // Windows draws MS Shell Dlg with Tahoma; Wine has it, but may not load
+    // it: the test prefix gives its path (tools/wine-env.sh).
+    wchar_t tahoma[MAX_PATH] = L"";
+    GetEnvironmentVariableW(L"FELNOX_TAHOMA", tahoma, MAX_PATH);
+    const bool addedTahoma = tahoma[0] && AddFontResourceExW(tahoma, FR_PRIVATE, nullptr) > 0;
 
-    const std::vector<WORD> box = IntroductionBoxTemplate();
-    HWND dialog = CreateDialogIndirectParamW(GetModuleHandleW(nullptr),
-                                             reinterpret_cast<const DLGTEMPLATE*>(box.data()),
-                                             nullptr, QuietDialogProc, 0);
+    const BuiltDialog built;
+    ASSERT_NE(built.Template(), nullptr) << "no dialog 103 in ui\\felnox1decrypt.exe";
+    HWND dialog = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), built.Template(), nullptr,
+                                             QuietDialogProc, 0);
     ASSERT_NE(dialog, nullptr);
     for (bool russian : {false, true}) {
         g_russianUi = russian;

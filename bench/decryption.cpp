@@ -1,4 +1,4 @@
-#include "tests/bench/decryption.h"
+#include "bench/decryption.h"
 
 #include <windows.h>
 
@@ -7,7 +7,7 @@
 
 #include "core/decrypt.h"
 #include "core/state.h"
-#include "tests/bench/measure.h"
+#include "bench/measure.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "scan/run.h"
+#include "ui/run.h"
 
 #include <windows.h>
 
@@ -11,6 +11,7 @@
 #include "scan/state.h"
 #include "scan/walk.h"
 #include "ui/pair_dialogs.h"
+#include "ui/state_win.h"
 #include "ui/texts.h"
 
 namespace {
@@ -21,7 +22,10 @@ enum : DWORD {
     kMessageCapacity = 1024,  // all that wsprintfW writes
 };
 
-const wchar_t kKeyFileName[] = L"felnox1.key";
+// The command line split into arguments: kept for the life of the process,
+// because the scan thread reads its path from it.
+wchar_t** g_arguments;
+int g_argumentCount;
 
 DWORD WINAPI ScanThread(void* parameter)
 {

@@ -1,10 +1,12 @@
-#include "tests/bench/window.h"
+#include "bench/window.h"
 
 #include <windows.h>
 
-#include "ui/main_dialog.h"
+#include <commctrl.h>
+
+#include "ui/main_dialog_win.h"
 #include "ui/res/resource.h"
-#include "ui/state.h"
+#include "ui/state_win.h"
 #include "ui/texts.h"
 
 namespace {

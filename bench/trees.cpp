@@ -1,4 +1,4 @@
-#include "tests/bench/trees.h"
+#include "bench/trees.h"
 
 #include <windows.h>
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/bench/trees.h"
+#include "bench/trees.h"
 
 // Seconds per round (one pass over the set) of each measured operation,
 // summed over the files.

@@ -1,4 +1,4 @@
-#include "tests/bench/program_memory.h"
+#include "bench/program_memory.h"
 
 #include <windows.h>
 
@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "tests/bench/measure.h"
+#include "bench/measure.h"
 #include "tests/support/files.h"
 #include "tests/ui/driver.h"
 #include "ui/res/resource.h"

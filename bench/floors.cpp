@@ -1,4 +1,4 @@
-#include "tests/bench/floors.h"
+#include "bench/floors.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "tests/bench/report.h"
+#include "bench/report.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -12,6 +12,7 @@ enum PairProblem {
     PAIR_ORIGINAL_TOO_SMALL, // trailer layout: the original is below 16896 bytes
     PAIR_SHORT_READ,         // a head could not be read whole
     PAIR_SAME_DATA,          // the heads are equal: nothing was enciphered
+    PAIR_PROBLEM_COUNT
 };
 
 enum : int64_t { kTrailerLayoutMinOriginal = 16896 };

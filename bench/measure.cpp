@@ -1,4 +1,4 @@
-#include "tests/bench/measure.h"
+#include "bench/measure.h"
 
 #include <windows.h>
 

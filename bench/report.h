@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/bench/measure.h"
+#include "bench/measure.h"
 
 struct Row {
     std::string number; // the figure's number in the table
