@@ -12,10 +12,16 @@ namespace {
 enum : uint32_t {
     kNumberedSuffixLength = 12,            // ".decrypted" and two digits
     kMinTrailerLength = kFooterLength + 4, // a body of 4 bytes at least
+    kTemporaryNameAttempts = 16,
 };
 
 // The head of the file in hand, and its output path: the scan thread's alone.
+// A copy is built under a temporary path beside the locked file and takes
+// its final name only when it is complete, so that whatever stops the
+// program (a kill, a logoff, a failure) never leaves a partial copy under a
+// name a user would trust.
 uint8_t g_headBuffer[kMaxHeadLength];
+wchar_t g_temporaryPath[kPathCapacity];
 wchar_t g_outputPath[kPathCapacity + kNumberedSuffixLength];
 
 // Checks that the locked file ends in the key's reference trailer (same body)
@@ -37,14 +43,6 @@ Status ReadHeadLengthFromTrailer(HANDLE locked, const TrailerInfo& reference, ui
     *head = trailer.headLength;
     return SeekTo(locked, 0, FILE_BEGIN) ? RC_OK : RC_FAILED;
 }
-
-// A copy is built under a temporary name beside the locked file and takes
-// its final name only when it is complete, so that whatever stops the
-// program (a kill, a logoff, a failure) never leaves a partial copy under a
-// name a user would trust. Private to this file; the scan thread's alone.
-wchar_t g_temporaryPath[kPathCapacity];
-
-enum : uint32_t { kTemporaryNameAttempts = 16 };
 
 void RemoveTemporaryCopy()
 {

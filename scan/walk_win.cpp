@@ -60,15 +60,16 @@ struct WalkLevel {
 // The walk runs on the scan thread only, one at a time.
 WalkLevel g_levels[kMaxWalkDepth];
 WIN32_FIND_DATAW g_entry;
-wchar_t g_shownPath[kPathCapacity]; // the status line's text: the path as users write it
 
-// The display update held back, its text copied from the path buffer, which
-// changes at the next entry; and when the last update was shown. Kept from
-// one walk to the next, as one scan's drives follow each other.
-DisplayPace g_pace;
+// The latest display update: the status line's text, copied from the path
+// buffer (which changes at the next entry) in the form users write, and the
+// bar's position; whether it is held back, and when the last update was
+// shown. Kept from one walk to the next, as one scan's drives follow each
+// other.
+wchar_t g_statusText[kPathCapacity];
+uint32_t g_statusPosition;
 bool g_held;
-uint32_t g_heldPosition;
-wchar_t g_heldText[kPathCapacity];
+DisplayPace g_pace;
 
 bool ReadIdentity(const wchar_t* path, DirectoryIdentity* identity)
 {
@@ -166,25 +167,21 @@ bool OpenLevel(wchar_t* buffer, uint32_t length, WalkLevel* level)
     return true;
 }
 
-void ShowProgress(const wchar_t* buffer, uint32_t position)
+void ShowLatestUpdate()
 {
-    MakeUserPath(g_shownPath, buffer);
-    g_progress.setStatusText(g_shownPath);
-    g_progress.setBarPosition(position);
+    g_progress.setStatusText(g_statusText);
+    g_progress.setBarPosition(g_statusPosition);
 }
 
 // A display update: the status line is to show the buffer's text, the bar
 // the counters; now, or when the pace allows, or when the walk returns.
 void UpdateDisplay(const wchar_t* buffer)
 {
-    const uint32_t position = BarPosition(g_counters);
+    MakeUserPath(g_statusText, buffer);
+    g_statusPosition = BarPosition(g_counters);
     g_held = !DisplayDue(&g_pace, g_displayClock());
-    if (!g_held) {
-        ShowProgress(buffer, position);
-        return;
-    }
-    g_heldPosition = position;
-    wmemcpy(g_heldText, buffer, wcslen(buffer) + 1);
+    if (!g_held)
+        ShowLatestUpdate();
 }
 
 void ShowHeldUpdate()
@@ -193,7 +190,7 @@ void ShowHeldUpdate()
         return;
     g_held = false;
     g_pace = {g_displayClock(), true};
-    ShowProgress(g_heldText, g_heldPosition);
+    ShowLatestUpdate();
 }
 
 uint64_t TickCountMs()
