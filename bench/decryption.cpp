@@ -17,12 +17,6 @@ HANDLE OpenLocked(const std::wstring& path)
                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-HANDLE OpenOutput(const std::wstring& path, DWORD disposition)
-{
-    return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, disposition,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
 bool Seek(HANDLE file, int64_t offset, DWORD origin)
 {
     LARGE_INTEGER distance;
@@ -42,10 +36,10 @@ bool Timed(const std::function<bool()>& operation, double* sum)
 // What the steps share while they work on one file.
 struct StepFile {
     const std::wstring* locked;
-    std::wstring output; // the steps' own output, beside the decrypted copy
+    std::wstring output;    // the steps' own output, beside the decrypted copy
+    std::wstring temporary; // where that output is built before it takes its name
     Layout layout;
-    uint32_t trailer;    // the key's trailer length, 0 in the plain layout
-    HANDLE claimed;      // the output's handle, from its claim to its close
+    uint32_t trailer;       // the key's trailer length, 0 in the plain layout
 };
 
 uint8_t g_head[kBenchHead + kBenchTrailer];
@@ -63,29 +57,35 @@ bool ReadHead(StepFile* file)
     return ok;
 }
 
+bool CopyToTemporaryName(StepFile* file)
+{
+    return CopyFileW(file->locked->c_str(), file->temporary.c_str(), TRUE) != 0;
+}
+
+bool HideAndWriteHead(StepFile* file)
+{
+    const wchar_t* path = file->temporary.c_str();
+    if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES ||
+        !SetFileAttributesW(path, FILE_ATTRIBUTE_HIDDEN))
+        return false;
+    HANDLE out = CreateFileW(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD written = 0;
+    bool done = out != INVALID_HANDLE_VALUE && WriteFile(out, g_head, kBenchHead, &written, nullptr);
+    if (done && file->trailer != 0)
+        done = Seek(out, -int64_t(file->trailer), FILE_END) && SetEndOfFile(out);
+    return CloseHandle(out) && done;
+}
+
 // In the trailer layout the first name tried is the locked file's own,
 // which is always taken.
-bool ClaimOutput(StepFile* file)
+bool ShowAndMoveIntoPlace(StepFile* file)
 {
+    const wchar_t* path = file->temporary.c_str();
+    if (!SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL))
+        return false;
     if (file->layout == Layout::kTrailer)
-        CloseHandle(OpenOutput(*file->locked, CREATE_NEW));
-    file->claimed = OpenOutput(file->output, CREATE_NEW);
-    return file->claimed != INVALID_HANDLE_VALUE;
-}
-
-bool CopyOverOutput(StepFile* file)
-{
-    return CopyFileW(file->locked->c_str(), file->output.c_str(), FALSE) != 0;
-}
-
-bool WriteHeadAndClose(StepFile* file)
-{
-    DWORD written = 0;
-    bool done = Seek(file->claimed, 0, FILE_BEGIN) &&
-                WriteFile(file->claimed, g_head, kBenchHead, &written, nullptr);
-    if (done && file->trailer != 0)
-        done = Seek(file->claimed, -int64_t(file->trailer), FILE_END) && SetEndOfFile(file->claimed);
-    return CloseHandle(file->claimed) && done;
+        MoveFileExW(path, file->locked->c_str(), 0);
+    return MoveFileExW(path, file->output.c_str(), 0) != 0;
 }
 
 struct Step {
@@ -101,13 +101,13 @@ struct Step {
 const Step kSteps[] = {
     {"open the locked file, read its head, close",
      "open the locked file, read its head and trailer, close", ReadHead},
-    {"claim the output's fresh name (CREATE_NEW)",
-     "claim the output's fresh name (CREATE_NEW); the first name tried is the locked file's own",
-     ClaimOutput},
-    {"CopyFileW over that output (it exists, so bFailIfExists is FALSE)",
-     "CopyFileW over that output (it exists, so bFailIfExists is FALSE)", CopyOverOutput},
-    {"write the head through the claiming handle, close it",
-     "write the head through the claiming handle, cut the trailer, close it", WriteHeadAndClose},
+    {"CopyFileW to a fresh temporary name beside it",
+     "CopyFileW to a fresh temporary name beside it", CopyToTemporaryName},
+    {"hide the copy, open it, write the head, close it",
+     "hide the copy, open it, write the head, cut the trailer, close it", HideAndWriteHead},
+    {"show it and move it to its final name (MoveFileExW, never replacing)",
+     "show it and move it to its final name; the first name tried is the locked file's own",
+     ShowAndMoveIntoPlace},
 };
 const size_t kStepCount = sizeof kSteps / sizeof kSteps[0];
 
@@ -121,8 +121,8 @@ bool OneFile(const LockedSet& set, Layout layout, size_t i, size_t first, Round*
 {
     const std::wstring& locked = set.locked[i];
     const std::wstring copy = set.outputs[i] + L".copy"; // the floor's fresh name
-    StepFile file = {&locked, set.outputs[i] + L".steps", layout, g_key.reference.totalLength,
-                     INVALID_HANDLE_VALUE};
+    StepFile file = {&locked, set.outputs[i] + L".steps", set.outputs[i] + L".steps-tmp", layout,
+                     g_key.reference.totalLength};
     auto steps = [&](size_t from, size_t to) {
         for (size_t k = from; k < to; ++k)
             if (!Timed([&] { return kSteps[k].run(&file); }, &round->steps[k]))
