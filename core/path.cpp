@@ -4,7 +4,11 @@
 
 namespace {
 
-bool IsLetter(wchar_t c, wchar_t upper) { return c == upper || c == upper + (L'a' - L'A'); }
+// True when c is the capital letter `upper` or its small form.
+bool IsLetterIgnoringCase(wchar_t c, wchar_t upper)
+{
+    return c == upper || c == upper + (L'a' - L'A');
+}
 
 } // namespace
 
@@ -15,8 +19,9 @@ bool IsExtendedPath(const wchar_t* path)
 
 bool StartsWithUnc(const wchar_t* text, size_t length)
 {
-    return length >= 4 && IsLetter(text[0], L'U') && IsLetter(text[1], L'N') &&
-           IsLetter(text[2], L'C') && text[3] == L'\\';
+    return length >= 4 && IsLetterIgnoringCase(text[0], L'U') &&
+           IsLetterIgnoringCase(text[1], L'N') && IsLetterIgnoringCase(text[2], L'C') &&
+           text[3] == L'\\';
 }
 
 size_t MakeExtendedPath(wchar_t* buffer, size_t fullLength)
