@@ -62,27 +62,35 @@ bool CopyToTemporaryName(StepFile* file)
     return CopyFileW(file->locked->c_str(), file->temporary.c_str(), TRUE) != 0;
 }
 
-bool HideAndWriteHead(StepFile* file)
+bool SetAttributes(HANDLE file, DWORD attributes)
 {
-    const wchar_t* path = file->temporary.c_str();
-    if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES ||
-        !SetFileAttributesW(path, FILE_ATTRIBUTE_HIDDEN))
-        return false;
-    HANDLE out = CreateFileW(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    FILE_BASIC_INFO basic = {};
+    basic.FileAttributes = attributes;
+    return SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic) != 0;
+}
+
+bool WriteHeadWhileHidden(StepFile* file)
+{
+    HANDLE out = CreateFileW(file->temporary.c_str(),
+                             GENERIC_WRITE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+    FILE_BASIC_INFO copy;
     DWORD written = 0;
-    bool done = out != INVALID_HANDLE_VALUE && WriteFile(out, g_head, kBenchHead, &written, nullptr);
+    bool done = out != INVALID_HANDLE_VALUE &&
+                GetFileInformationByHandleEx(out, FileBasicInfo, &copy, sizeof copy) &&
+                SetAttributes(out, copy.FileAttributes | FILE_ATTRIBUTE_HIDDEN) &&
+                WriteFile(out, g_head, kBenchHead, &written, nullptr);
     if (done && file->trailer != 0)
         done = Seek(out, -int64_t(file->trailer), FILE_END) && SetEndOfFile(out);
+    done = done && SetAttributes(out, copy.FileAttributes);
     return CloseHandle(out) && done;
 }
 
 // In the trailer layout the first name tried is the locked file's own,
 // which is always taken.
-bool ShowAndMoveIntoPlace(StepFile* file)
+bool MoveIntoPlace(StepFile* file)
 {
     const wchar_t* path = file->temporary.c_str();
-    if (!SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL))
-        return false;
     if (file->layout == Layout::kTrailer)
         MoveFileExW(path, file->locked->c_str(), 0);
     return MoveFileExW(path, file->output.c_str(), 0) != 0;
@@ -103,11 +111,11 @@ const Step kSteps[] = {
      "open the locked file, read its head and trailer, close", ReadHead},
     {"CopyFileW to a fresh temporary name beside it",
      "CopyFileW to a fresh temporary name beside it", CopyToTemporaryName},
-    {"hide the copy, open it, write the head, close it",
-     "hide the copy, open it, write the head, cut the trailer, close it", HideAndWriteHead},
-    {"show it and move it to its final name (MoveFileExW, never replacing)",
-     "show it and move it to its final name; the first name tried is the locked file's own",
-     ShowAndMoveIntoPlace},
+    {"open the copy, hide it, write the head, show it, close it",
+     "open the copy, hide it, write the head, cut the trailer, show it, close it",
+     WriteHeadWhileHidden},
+    {"move it to its final name (MoveFileExW, never replacing)",
+     "move it to its final name; the first name tried is the locked file's own", MoveIntoPlace},
 };
 const size_t kStepCount = sizeof kSteps / sizeof kSteps[0];
 

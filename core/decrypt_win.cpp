@@ -84,24 +84,51 @@ bool WriteDecryptedHead(HANDLE out, DWORD headRead, uint32_t trailerLength)
            (trailerLength == 0 || (SeekTo(out, -int64_t(trailerLength), FILE_END) && SetEndOfFile(out)));
 }
 
+// Opens the temporary copy to write its head. A read-only locked file gives
+// a read-only copy, which must first be made writable: then *cleared holds
+// the read-only attribute, for the finished copy to take back.
+HANDLE OpenTemporaryCopy(DWORD* cleared)
+{
+    const DWORD access = GENERIC_WRITE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES;
+    *cleared = 0;
+    HANDLE out = CreateFileW(g_temporaryPath, access, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (out != INVALID_HANDLE_VALUE || GetLastError() != ERROR_ACCESS_DENIED)
+        return out;
+    const DWORD attributes = GetFileAttributesW(g_temporaryPath);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY) ||
+        !SetFileAttributesW(g_temporaryPath, attributes & ~FILE_ATTRIBUTE_READONLY))
+        return INVALID_HANDLE_VALUE;
+    *cleared = FILE_ATTRIBUTE_READONLY;
+    return CreateFileW(g_temporaryPath, access, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+// Through the open handle: under Wine every call by path opens the file
+// once more, which costs as much as writing its head.
+bool SetAttributes(HANDLE file, DWORD attributes)
+{
+    FILE_BASIC_INFO basic = {}; // times of zero are left as they are
+    basic.FileAttributes = attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
+    return SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic) != 0;
+}
+
 // Turns the temporary copy into the decrypted file: the head XORed with the
 // keystream, the trailer cut off. Hidden while it is built; then it takes
 // the locked file's attributes, all but hidden.
 Status DecryptTemporaryCopy(DWORD headRead, uint32_t trailerLength)
 {
-    const DWORD attributes = GetFileAttributesW(g_temporaryPath);
-    if (attributes == INVALID_FILE_ATTRIBUTES ||
-        !SetFileAttributesW(g_temporaryPath, (attributes & ~FILE_ATTRIBUTE_READONLY) | FILE_ATTRIBUTE_HIDDEN))
-        return RC_FAILED;
-    HANDLE out = CreateFileW(g_temporaryPath, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD cleared = 0;
+    HANDLE out = OpenTemporaryCopy(&cleared);
     if (out == INVALID_HANDLE_VALUE)
         return RC_FAILED;
-    Status status = WriteDecryptedHead(out, headRead, trailerLength) ? RC_OK : RC_FAILED;
+    Status status = RC_FAILED;
+    FILE_BASIC_INFO copy;
+    if (GetFileInformationByHandleEx(out, FileBasicInfo, &copy, sizeof copy) &&
+        SetAttributes(out, copy.FileAttributes | FILE_ATTRIBUTE_HIDDEN) &&
+        WriteDecryptedHead(out, headRead, trailerLength) &&
+        SetAttributes(out, (copy.FileAttributes | cleared) & ~FILE_ATTRIBUTE_HIDDEN))
+        status = RC_OK;
     // A write the system delayed (on a network share) can fail at the close.
     if (!CloseHandle(out))
-        status = RC_FAILED;
-    const DWORD shown = attributes & ~FILE_ATTRIBUTE_HIDDEN;
-    if (!Failed(status) && !SetFileAttributesW(g_temporaryPath, shown != 0 ? shown : FILE_ATTRIBUTE_NORMAL))
         status = RC_FAILED;
     return status;
 }
