@@ -80,10 +80,10 @@ TEST_F(WalkTest, DriveScanOf64EntriesUpdatesItOnce)
     EXPECT_EQ(WalkAsDrive(folder_, 100000), RC_OK);
     EXPECT_EQ(g_counters.entriesVisited, 64u);
     ASSERT_EQ(g_shown.size(), 2u);
-    EXPECT_EQ(g_shown[0].kind, Shown::kText);
-    EXPECT_EQ(g_shown[1].kind, Shown::kPosition);
+    EXPECT_EQ(g_shown[0].kind, Shown::kPosition);
+    EXPECT_EQ(g_shown[1].kind, Shown::kText);
     // The text is the path of an entry handled before the 64th one.
-    const std::wstring& text = g_shown[0].text;
+    const std::wstring& text = g_shown[1].text;
     EXPECT_EQ(text.compare(0, folder_.size() - 3, AsShown(folder_) + L"\\"), 0) << Narrow(text);
     EXPECT_NE(text.find(L'*'), 0u);
     EXPECT_TRUE(Exists(text)) << Narrow(text);
