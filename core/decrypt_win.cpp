@@ -103,9 +103,15 @@ HANDLE OpenTemporaryCopy(DWORD* cleared)
 }
 
 // Through the open handle: under Wine every call by path opens the file
-// once more, which costs as much as writing its head.
+// once more, which costs as much as writing its head. Only the attributes
+// a program may set are passed on; compression, encryption and the like
+// belong to the file system.
 bool SetAttributes(HANDLE file, DWORD attributes)
 {
+    const DWORD settable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                           FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                           FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    attributes &= settable;
     FILE_BASIC_INFO basic = {}; // times of zero are left as they are
     basic.FileAttributes = attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
     return SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic) != 0;
