@@ -38,7 +38,6 @@ struct StepFile {
     const std::wstring* locked;
     std::wstring output;    // the steps' own output, beside the decrypted copy
     std::wstring temporary; // where that output is built before it takes its name
-    Layout layout;
     uint32_t trailer;       // the key's trailer length, 0 in the plain layout
 };
 
@@ -86,14 +85,9 @@ bool WriteHeadWhileHidden(StepFile* file)
     return CloseHandle(out) && done;
 }
 
-// In the trailer layout the first name tried is the locked file's own,
-// which is always taken.
 bool MoveIntoPlace(StepFile* file)
 {
-    const wchar_t* path = file->temporary.c_str();
-    if (file->layout == Layout::kTrailer)
-        MoveFileExW(path, file->locked->c_str(), 0);
-    return MoveFileExW(path, file->output.c_str(), 0) != 0;
+    return MoveFileExW(file->temporary.c_str(), file->output.c_str(), 0) != 0;
 }
 
 struct Step {
@@ -115,7 +109,7 @@ const Step kSteps[] = {
      "open the copy, hide it, write the head, cut the trailer, show it, close it",
      WriteHeadWhileHidden},
     {"move it to its final name (MoveFileExW, never replacing)",
-     "move it to its final name; the first name tried is the locked file's own", MoveIntoPlace},
+     "move it to its final name (MoveFileExW, never replacing)", MoveIntoPlace},
 };
 const size_t kStepCount = sizeof kSteps / sizeof kSteps[0];
 
@@ -125,11 +119,11 @@ struct Round {
 
 // The four units done for one file, in the order given by `first`: the
 // copy, the decryption, the reading step, the steps on the output.
-bool OneFile(const LockedSet& set, Layout layout, size_t i, size_t first, Round* round)
+bool OneFile(const LockedSet& set, size_t i, size_t first, Round* round)
 {
     const std::wstring& locked = set.locked[i];
     const std::wstring copy = set.outputs[i] + L".copy"; // the floor's fresh name
-    StepFile file = {&locked, set.outputs[i] + L".steps", set.outputs[i] + L".steps-tmp", layout,
+    StepFile file = {&locked, set.outputs[i] + L".steps", set.outputs[i] + L".steps-tmp",
                      g_key.reference.totalLength};
     auto steps = [&](size_t from, size_t to) {
         for (size_t k = from; k < to; ++k)
@@ -179,7 +173,7 @@ bool MeasureDecryption(const LockedSet& set, Layout layout, int rounds, Decrypti
     for (int r = -1; r < rounds; ++r) {
         Round round;
         for (size_t i = 0; i < set.locked.size(); ++i)
-            if (!OneFile(set, layout, i, size_t(r + 1) + i, &round))
+            if (!OneFile(set, i, size_t(r + 1) + i, &round))
                 return false;
         if (!RemoveOutputs(set))
             return false;

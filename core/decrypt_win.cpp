@@ -141,11 +141,13 @@ Status DecryptTemporaryCopy(DWORD headRead, uint32_t trailerLength)
 
 // Moves the finished copy to the first free output name: the name itself,
 // then the numbered copies .decrypted01 to .decrypted98. An existing file is
-// never replaced; a name taken meanwhile passes on to the next.
-Status MoveToFreeName(uint32_t folderLength, const wchar_t* name, size_t length)
+// never replaced; a name taken meanwhile passes on to the next. In the
+// trailer layout the name itself is the locked file's, which is there: the
+// numbered names come first, sparing a move bound to be refused.
+Status MoveToFreeName(uint32_t folderLength, const wchar_t* name, size_t length, unsigned first)
 {
     const size_t capacity = sizeof g_outputPath / sizeof g_outputPath[0];
-    for (unsigned attempt = 0; attempt <= kMaxCopyNumber; ++attempt) {
+    for (unsigned attempt = first; attempt <= kMaxCopyNumber; ++attempt) {
         if (FormatOutputName(g_outputPath + folderLength, capacity - folderLength, name, length,
                              attempt) == 0)
             break;
@@ -201,7 +203,7 @@ Status DecryptLockedFile(const wchar_t* path, uint32_t nameOffset)
     status = DecryptTemporaryCopy(headRead, reference.totalLength);
     if (!Failed(status)) {
         wmemcpy(g_outputPath, path, nameOffset);
-        status = MoveToFreeName(nameOffset, name, nameLength);
+        status = MoveToFreeName(nameOffset, name, nameLength, trailerLayout ? 1 : 0);
     }
     if (Failed(status))
         RemoveTemporaryCopy();
