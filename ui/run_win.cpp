@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "core/key.h"
+#include "core/path.h"
 #include "scan/redirection_win.h"
 #include "scan/state.h"
 #include "scan/walk.h"
@@ -67,8 +68,11 @@ Status FindKeyBesideProgram()
     const Status status = LoadKeyFile(path);
     if (Failed(status))
         return status;
+    // A program started by its \\?\ path has its own path in that form.
+    wchar_t shown[kProgramPathCapacity];
+    MakeUserPath(shown, path);
     wchar_t question[kMessageCapacity];
-    wsprintfW(question, UiText(TEXT_KEY_BESIDE_PROGRAM), path);
+    wsprintfW(question, UiText(TEXT_KEY_BESIDE_PROGRAM), shown);
     return MessageBoxW(nullptr, question, kMessageCaption, MB_YESNO | MB_ICONQUESTION) == IDYES
                ? RC_OK
                : RC_FAILED;
