@@ -40,7 +40,7 @@ const wchar_t kDisclaimerRussian[] =
 // The same for every language, so each line says it in both; true of
 // whoever builds the program, who may not be the one who hands it on.
 const wchar_t kClosingLines[] =
-    L"felnox1decrypt: built from its sources / собрано из исходного кода\r\n"
+    L"felnox1decrypt: built from its sources / сборка из исходного кода\r\n"
     L"Questions: ask whoever gave it to you / Вопросы: тому, кто её вам дал\r\n";
 
 struct BilingualText {
