@@ -58,8 +58,7 @@ if [ $check = 0 ]; then
 fi
 # The pictures the build draws and those in docs/, both ways.
 status=0
-for shot in "$shots"/*.png "$root"/docs/window-*.png; do
-  name=$(basename "$shot")
+for name in $( (cd "$shots" && ls -- *.png; cd "$root/docs" && ls -- window-*.png) | sort -u); do
   if ! cmp -s "$shots/$name" "$root/docs/$name"; then
     echo "docs/$name is not what the current build shows: run tools/screenshots.sh" >&2
     status=1
