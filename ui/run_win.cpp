@@ -82,8 +82,10 @@ int StartRecovery()
     // folder, against which a relative folder argument is meant.
     if (!g_arguments) {
         g_arguments = CommandLineToArgvW(GetCommandLineW(), &g_argumentCount);
-        if (g_arguments && g_argumentCount == 2)
+        if (g_arguments && g_argumentCount == 2) {
+            DropTrailingQuote(g_arguments[1]);
             g_arguments[1] = MakeArgumentFull(g_arguments[1]);
+        }
     }
 
     Status status = FindKeyBesideProgram();
