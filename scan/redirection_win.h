@@ -13,21 +13,3 @@ bool StopFileSystemRedirection(void** cookie);
 
 // Restores it on the same thread.
 void RestoreFileSystemRedirection(void* cookie);
-
-// The redirection stopped for the life of the object, on this thread: wrap
-// a single file call in it, and nothing that may load a DLL.
-class RedirectionOff {
-public:
-    RedirectionOff() : stopped_(StopFileSystemRedirection(&cookie_)) {}
-    ~RedirectionOff()
-    {
-        if (stopped_)
-            RestoreFileSystemRedirection(cookie_);
-    }
-    RedirectionOff(const RedirectionOff&) = delete;
-    RedirectionOff& operator=(const RedirectionOff&) = delete;
-
-private:
-    void* cookie_ = nullptr;
-    bool stopped_;
-};

@@ -81,13 +81,13 @@ DisplayPace g_pace;
 
 bool ReadIdentity(const wchar_t* path, DirectoryIdentity* identity)
 {
-    HANDLE directory = INVALID_HANDLE_VALUE;
-    {
-        const RedirectionOff asItIs;
-        directory = CreateFileW(path, FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    }
+    void* redirection = nullptr;
+    const bool redirected = StopFileSystemRedirection(&redirection);
+    HANDLE directory = CreateFileW(path, FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (redirected)
+        RestoreFileSystemRedirection(redirection);
     if (directory == INVALID_HANDLE_VALUE)
         return false;
     BY_HANDLE_FILE_INFORMATION info;
@@ -172,11 +172,11 @@ bool OpenLevel(wchar_t* buffer, uint32_t length, WalkLevel* level)
     if (length == 0 || buffer[length - 1] != L'\\')
         buffer[nameStart++] = L'\\';
     wmemcpy(buffer + nameStart, L"*.*", 4);
-    HANDLE find = INVALID_HANDLE_VALUE;
-    {
-        const RedirectionOff asItIs;
-        find = FindFirstFileW(buffer, &g_entry);
-    }
+    void* redirection = nullptr;
+    const bool redirected = StopFileSystemRedirection(&redirection);
+    HANDLE find = FindFirstFileW(buffer, &g_entry);
+    if (redirected)
+        RestoreFileSystemRedirection(redirection);
     if (find == INVALID_HANDLE_VALUE)
         return false;
     *level = {find, nameStart, length, kIdentityUnknown, {}};
@@ -224,8 +224,12 @@ void ShowUpdateNow(const wchar_t* buffer)
 
 bool DecryptedHere(wchar_t* buffer, uint32_t nameStart)
 {
-    const RedirectionOff asItIs;
-    return DecryptLockedFile(buffer, nameStart) == RC_OK;
+    void* redirection = nullptr;
+    const bool redirected = StopFileSystemRedirection(&redirection);
+    const bool decrypted = DecryptLockedFile(buffer, nameStart) == RC_OK;
+    if (redirected)
+        RestoreFileSystemRedirection(redirection);
+    return decrypted;
 }
 
 uint64_t TickCountMs()
