@@ -17,17 +17,31 @@ Function Kernel32Function(const char* name)
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
 }
 
+// Looked up once: the walk stops the redirection around every file call.
+struct RedirectionCalls {
+    DisableRedirection disable;
+    RevertRedirection revert;
+};
+
+const RedirectionCalls& Calls()
+{
+    static const RedirectionCalls calls = {
+        Kernel32Function<DisableRedirection>("Wow64DisableWow64FsRedirection"),
+        Kernel32Function<RevertRedirection>("Wow64RevertWow64FsRedirection")};
+    return calls;
+}
+
 } // namespace
 
 bool StopFileSystemRedirection(void** cookie)
 {
-    const auto disable = Kernel32Function<DisableRedirection>("Wow64DisableWow64FsRedirection");
-    return disable && disable(cookie);
+    const RedirectionCalls& calls = Calls();
+    return calls.disable && calls.revert && calls.disable(cookie);
 }
 
 void RestoreFileSystemRedirection(void* cookie)
 {
-    const auto revert = Kernel32Function<RevertRedirection>("Wow64RevertWow64FsRedirection");
-    if (revert)
-        revert(cookie);
+    const RedirectionCalls& calls = Calls();
+    if (calls.revert)
+        calls.revert(cookie);
 }

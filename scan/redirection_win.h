@@ -1,6 +1,9 @@
 // A 32-bit process on 64-bit Windows sees SysWOW64 under the name System32
-// (and the 32-bit Program Files view of some other folders). The scan thread
-// turns this off while it walks, so that every folder is walked as it is.
+// (and the 32-bit Program Files view of some other folders). The walk turns
+// this off around each call that opens a file or folder by name, so that
+// every folder is walked as it is, and only there: a DLL loaded while it is
+// off comes from the 64-bit folder and fails, and a delay-loaded function
+// whose load failed stays failed after the redirection is back.
 #pragma once
 
 // Stops the redirection on the calling thread; true if it did, with what
@@ -8,6 +11,5 @@
 // not redirected, and on Windows without the call.
 bool StopFileSystemRedirection(void** cookie);
 
-// Restores it on the same thread. Must come before the thread loads a DLL
-// (a message box does), which would otherwise come from the 64-bit folder.
+// Restores it on the same thread.
 void RestoreFileSystemRedirection(void* cookie);

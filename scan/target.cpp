@@ -41,6 +41,13 @@ ScanTarget ClassifyScanPath(const wchar_t* path, wchar_t* letter)
     return ScanTarget::kFolder;
 }
 
+void DropTrailingQuote(wchar_t* argument)
+{
+    const size_t length = wcslen(argument);
+    if (length > 0 && argument[length - 1] == L'"')
+        argument[length - 1] = L'\0';
+}
+
 size_t VolumeRootLength(const wchar_t* path, size_t length)
 {
     if (length >= 4 && path[0] == L'\\' && path[1] == L'\\' && (path[2] == L'?' || path[2] == L'.') &&

@@ -23,6 +23,12 @@ enum class ScanTarget {
 // *letter is written for kDrive only.
 ScanTarget ClassifyScanPath(const wchar_t* path, wchar_t* letter);
 
+// Drops the '"' that ends the argument, if one does. Shortcuts and batch
+// files quote a folder that ends in '\' ("D:\", "%~dp0"), and the splitting
+// of the command line reads its closing \" as an escaped quote, giving D:"
+// and C:\My Files". No path ends in '"': the argument meant the folder.
+void DropTrailingQuote(wchar_t* argument);
+
 // The length of the volume root that begins the path, with its separator:
 // 3 for X:\..., 7 for \\?\X:\... (or \\.\X:\...), up to the separator
 // after the share for \\server\share\... and \\?\UNC\server\share\...,

@@ -2,12 +2,19 @@
 // them run on the scan thread, one at a time.
 #pragma once
 
+#include <cstdint>
+
 #include "core/status.h"
+
+// A file this large takes long enough to copy (a tenth of a second on a fast
+// disk, seconds on a share) that the status line names it before its copy.
+enum : uint64_t { kLongCopyBytes = 16u << 20 };
 
 // buffer holds a directory's path and has room for kPathCapacity characters.
 // Visits every file below it, depth first, hands each to DecryptLockedFile,
 // counts the results and moves the display: at most once per display
-// interval, and when it returns the display shows its last update.
+// interval, before the copy of a file of kLongCopyBytes or more, and when it
+// returns the display shows its last update.
 // RC_PATH_TOO_LONG for a path of more than 32768 characters, RC_EMPTY_PATH
 // for an empty one, else RC_OK.
 // Returns at once, between two entries, when g_stopRequested is set. Follows

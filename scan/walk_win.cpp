@@ -21,7 +21,14 @@
 // comes within an interval of the last one shown is held back (see
 // DisplayDue) and replaced by the next. The one held when the walk ends or
 // stops is shown then, so the window is left exactly as updating it at
-// every entry would have left it.
+// every entry would have left it. A file whose copy may take long is
+// named on the status line before its copy begins, whatever the pace: the
+// update held back then would be older than the file in hand, and stay on
+// screen for as long as the copy takes.
+//
+// In a 32-bit process on 64-bit Windows, each call that opens a file or
+// folder by name runs with System32 redirection off, and nothing else does
+// (see scan/redirection_win.h).
 #include <windows.h>
 
 #include <cwchar>
@@ -30,6 +37,7 @@
 #include "core/key.h"
 #include "core/state.h"
 #include "scan/progress.h"
+#include "scan/redirection_win.h"
 #include "scan/state.h"
 #include "scan/target.h"
 #include "scan/walk.h"
@@ -73,9 +81,13 @@ DisplayPace g_pace;
 
 bool ReadIdentity(const wchar_t* path, DirectoryIdentity* identity)
 {
+    void* redirection = nullptr;
+    const bool redirected = StopFileSystemRedirection(&redirection);
     HANDLE directory = CreateFileW(path, FILE_READ_ATTRIBUTES,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (redirected)
+        RestoreFileSystemRedirection(redirection);
     if (directory == INVALID_HANDLE_VALUE)
         return false;
     BY_HANDLE_FILE_INFORMATION info;
@@ -160,7 +172,11 @@ bool OpenLevel(wchar_t* buffer, uint32_t length, WalkLevel* level)
     if (length == 0 || buffer[length - 1] != L'\\')
         buffer[nameStart++] = L'\\';
     wmemcpy(buffer + nameStart, L"*.*", 4);
+    void* redirection = nullptr;
+    const bool redirected = StopFileSystemRedirection(&redirection);
     HANDLE find = FindFirstFileW(buffer, &g_entry);
+    if (redirected)
+        RestoreFileSystemRedirection(redirection);
     if (find == INVALID_HANDLE_VALUE)
         return false;
     *level = {find, nameStart, length, kIdentityUnknown, {}};
@@ -195,6 +211,25 @@ void ShowHeldUpdate()
     g_held = false;
     g_pace = {g_displayClock(), true};
     ShowLatestUpdate();
+}
+
+// Shows the buffer's text (the file about to be copied) now, whatever the pace.
+void ShowUpdateNow(const wchar_t* buffer)
+{
+    MakeUserPath(g_statusText, buffer);
+    g_statusPosition = BarPosition(g_counters);
+    g_held = true;
+    ShowHeldUpdate();
+}
+
+bool DecryptedHere(wchar_t* buffer, uint32_t nameStart)
+{
+    void* redirection = nullptr;
+    const bool redirected = StopFileSystemRedirection(&redirection);
+    const bool decrypted = DecryptLockedFile(buffer, nameStart) == RC_OK;
+    if (redirected)
+        RestoreFileSystemRedirection(redirection);
+    return decrypted;
 }
 
 uint64_t TickCountMs()
@@ -251,9 +286,10 @@ Status WalkDirectory(wchar_t* buffer)
                 }
             } else {
                 const uint64_t size = (uint64_t(g_entry.nFileSizeHigh) << 32) | g_entry.nFileSizeLow;
+                if (size >= kLongCopyBytes)
+                    ShowUpdateNow(buffer);
                 g_counters.processedBytes += size;
-                if (!TooSmallToBeLocked(g_key, size) &&
-                    DecryptLockedFile(buffer, level.nameStart) == RC_OK)
+                if (!TooSmallToBeLocked(g_key, size) && DecryptedHere(buffer, level.nameStart))
                     ++g_counters.filesDecrypted;
                 ++g_counters.filesSeen;
                 if (g_counters.folderMode)

@@ -102,19 +102,20 @@ void LayOut(HWND window)
     SendMessageW(g_statusLine, WM_SIZE, 0, 0); // it places itself
 }
 
-// Moved to a monitor of another DPI: take the size Windows proposes and
-// place the bar, the status line and the banner anew. Only where the dialog
-// manager rescales the template's font and controls as well (per-monitor
-// v2, Windows 10 1703 on, which brought SetDialogDpiChangeBehavior); on 8.1
-// and earlier Windows 10 the window keeps its size rather than cut them off.
+// Posted to lay the window out once everything a DPI change sets off is done.
+enum : UINT { kLayOutMessage = WM_APP };
+
+// Moved to a monitor of another DPI, which only a per-monitor v2 window is
+// told (Windows 10 1703 on; the manifest declares no other per-monitor
+// mode): take the size Windows proposes. The dialog manager then rescales
+// the fonts and moves every child, the bar and the status line too, in
+// proportion, which is not where they belong; the posted message places
+// them after it, and has the banner drawn anew.
 void MoveToNewDpi(HWND window, const RECT& proposed)
 {
-    if (!LookUpFunction<void>(GetModuleHandleW(L"user32.dll"), "SetDialogDpiChangeBehavior"))
-        return;
     SetWindowPos(window, nullptr, proposed.left, proposed.top, proposed.right - proposed.left,
                  proposed.bottom - proposed.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    LayOut(window);
-    InvalidateRect(window, nullptr, TRUE);
+    PostMessageW(window, kLayOutMessage, 0, 0);
 }
 
 void InitializeDialog(HWND window)
@@ -185,6 +186,18 @@ INT_PTR Continue(HWND window)
     return 0;
 }
 
+// A scan that has ended (its final count up, or dismissed) holds no file:
+// its thread is let go, and the program ends without waiting for it. Read
+// after the stop request is set, which the scan thread reads after it sets
+// g_scanEnded: one of the two threads sees the other's flag.
+void ReleaseEndedScan()
+{
+    if (!g_scanThread || !g_scanEnded)
+        return;
+    CloseHandle(g_scanThread);
+    g_scanThread = nullptr;
+}
+
 INT_PTR Exit(HWND window, WPARAM wParam)
 {
     // A scan that runs is asked to stop after the file in hand; the entry
@@ -192,6 +205,7 @@ INT_PTR Exit(HWND window, WPARAM wParam)
     // the key was being asked for) runs to its end without the window.
     if (g_scanThread)
         g_stopRequested = true;
+    ReleaseEndedScan();
     EndDialog(window, INT_PTR(wParam));
     return 1;
 }
@@ -200,17 +214,21 @@ INT_PTR Exit(HWND window, WPARAM wParam)
 // two files, and the system may end the process once this returns, so wait
 // until the file in hand is done; not for the final count's box of a scan
 // that has ended, which would hold the session up. The scan thread's
-// display calls are sent to this thread: answer them while waiting.
+// display calls are sent to this thread: answer them while waiting, also
+// one already queued when the wait begins, which a wait for new messages
+// only would sleep through.
 void EndSession(HWND window)
 {
     if (g_scanThread) {
         g_stopRequested = true;
         HANDLE thread = g_scanThread;
-        while (!g_scanEnded && MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) ==
-                                   WAIT_OBJECT_0 + 1) {
+        while (!g_scanEnded &&
+               MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_SENDMESSAGE, MWMO_INPUTAVAILABLE) ==
+                   WAIT_OBJECT_0 + 1) {
             MSG message;
             PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         }
+        ReleaseEndedScan();
     }
     EndDialog(window, 0);
 }
@@ -250,7 +268,11 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_DPICHANGED:
         // The message's lParam is the proposed rectangle's address.
         MoveToNewDpi(window, *reinterpret_cast<const RECT*>(lParam)); // NOLINT(performance-no-int-to-ptr)
-        return 0; // the dialog manager goes on to rescale the template's controls
+        return 0; // the dialog manager goes on to rescale the fonts and controls
+    case kLayOutMessage:
+        LayOut(window);
+        InvalidateRect(window, nullptr, TRUE);
+        return 1;
     case WM_ENDSESSION:
         if (wParam)
             EndSession(window);

@@ -19,7 +19,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDialogProc, 0);
 
     // Let a scan leave the file in hand (after Exit), or finish (when Exit
-    // came while the key was being asked for), before the process ends.
+    // came while the key was being asked for), before the process ends. A
+    // scan that had ended was let go (its final count's box ends with us).
     if (g_scanThread) {
         WaitForSingleObject(g_scanThread, INFINITE);
         CloseHandle(g_scanThread);

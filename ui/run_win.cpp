@@ -8,8 +8,8 @@
 
 #include "core/key.h"
 #include "core/path.h"
-#include "scan/redirection_win.h"
 #include "scan/state.h"
+#include "scan/target.h"
 #include "scan/walk.h"
 #include "ui/pair_dialogs.h"
 #include "ui/state_win.h"
@@ -34,15 +34,13 @@ DWORD WINAPI ScanThread(void* parameter)
     g_counters.filesDecrypted = 0;
     g_progress.setBarRange();
     g_progress.setBarPosition(0);
-    void* redirection = nullptr;
-    const bool redirected = StopFileSystemRedirection(&redirection);
     RunScan(path);
-    if (redirected)
-        RestoreFileSystemRedirection(redirection);
     // Set before the stop request is read: a session that ends from now on
     // either finds it set or sees this thread end (see the window's EndSession).
     g_scanEnded = true;
-    // After Exit the program is ending: no final count for a window that is gone.
+    // After Exit the program is ending: no final count for a window that is
+    // gone. From here on Exit and the end of the session no longer wait for
+    // this thread: the process may end while the box below is up.
     if (g_stopRequested)
         return 0;
     g_progress.setBarPosition(kBarMaximum);
@@ -84,8 +82,10 @@ int StartRecovery()
     // folder, against which a relative folder argument is meant.
     if (!g_arguments) {
         g_arguments = CommandLineToArgvW(GetCommandLineW(), &g_argumentCount);
-        if (g_arguments && g_argumentCount == 2)
+        if (g_arguments && g_argumentCount == 2) {
+            DropTrailingQuote(g_arguments[1]);
             g_arguments[1] = MakeArgumentFull(g_arguments[1]);
+        }
     }
 
     Status status = FindKeyBesideProgram();

@@ -393,6 +393,56 @@ TEST_F(DriveTest, ProgramGivenTwoArgumentsScansEveryDrive)
     EXPECT_FALSE(Exists(optical));
 }
 
+// Runs C:\felnox1decrypt.exe (its key beside it) with the raw command line,
+// accepts the key and gives the final count's text; the program has ended.
+std::string RunProgram(const std::wstring& commandLine)
+{
+    uidriver::Process program;
+    if (!program.Start(L"C:\\felnox1decrypt.exe", commandLine, L"C:\\"))
+        return "not started";
+    HWND window = uidriver::WaitForWindow(program.id(), L"Felnox1 Decryptor 1.0.2.4", 30000);
+    if (!window || !uidriver::ClickButton(window, 1000))
+        return "no window";
+    HWND box = uidriver::WaitForMessageBox(program.id(), L"Felnox1decrypt", 30000);
+    if (!box || !uidriver::ClickButton(box, IDYES) || !uidriver::WaitForWindowClosed(box, 30000))
+        return "no key question";
+    box = uidriver::WaitForMessageBox(program.id(), L"Felnox1decrypt", 120000);
+    const std::string text = box ? Narrow(uidriver::GetMessageBoxText(box)) : "no final count";
+    if (box)
+        uidriver::ClickButton(box, IDOK);
+    uidriver::WaitForWindowClosed(box, 30000);
+    uidriver::ClickButton(window, 1001);
+    EXPECT_TRUE(program.WaitForExit(30000));
+    return text;
+}
+
+// Shortcuts and batch files quote a drive or folder that ends in '\'
+// ("D:\", "%~dp0"), which the program receives as D:" and D:\My Files".
+// Each scans what it names: the drive as a drive, the folder alone.
+TEST_F(DriveTest, QuotedArgumentsEndingInABackslashScanWhatTheyName)
+{
+    ASSERT_TRUE(CreateDirectoryW((Root(L'D') + L"\\My Files").c_str(), nullptr));
+    const std::wstring rootCopy = WriteLocked(Root(L'D'), L"root");
+    const std::wstring folderCopy = WriteLocked(Root(L'D') + L"\\My Files", L"folder");
+    Write(L"C:\\felnox1.key", Bytes(g_key.keystream, g_key.keystream + 4096));
+    const struct {
+        const wchar_t* commandLine;
+        const char* count;
+        bool rootDecrypted;
+    } cases[] = {
+        {L"\"D:\\My Files\\\"", "Decrypted files total: 1.", false},
+        {L"\"D:\\\"", "Decrypted files total: 2.", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.commandLine));
+        EXPECT_EQ(RunProgram(c.commandLine), c.count);
+        EXPECT_EQ(ReadBytes(folderCopy), Original(L"folder"));
+        EXPECT_EQ(Exists(rootCopy), c.rootDecrypted);
+        DeleteFileW(folderCopy.c_str());
+        DeleteFileW(rootCopy.c_str());
+    }
+}
+
 // L:\tree holds links to itself, to its parent and to its grandparent;
 // L:\other holds a link to the drive's root.
 class LinkTest : public DriveTest {

@@ -23,7 +23,7 @@ WORD SystemKernelMachine()
     return dll.size() > 4096 ? PeFile(dll).Headers()->FileHeader.Machine : 0;
 }
 
-TEST(Redirection, StoppedWhileTheScanWalksAndRestoredAfter)
+TEST(Redirection, StoppedAndRestoredOnTheCallingThread)
 {
     BOOL wow64 = FALSE;
     ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &wow64));

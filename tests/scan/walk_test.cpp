@@ -311,6 +311,42 @@ TEST_F(WalkTest, StopRequestedDuringTheWalkEndsItBeforeTheNextEntry)
     EXPECT_FALSE(Exists(folder_));
 }
 
+std::wstring g_longFileShown; // the status text that names the long file
+std::wstring g_longFileCopy;
+bool g_namedBeforeItsCopy;
+
+void NoteLongFileNamed()
+{
+    const Shown& shown = g_shown.back();
+    if (shown.kind == Shown::kText && shown.text == g_longFileShown && !Exists(g_longFileCopy))
+        g_namedBeforeItsCopy = true;
+}
+
+// An update held back by the pace would stay on screen for as long as a
+// long copy takes, naming an earlier entry: the long file is named before
+// its copy begins, in both kinds of scan, however little time has passed.
+TEST_F(WalkTest, AFileThatTakesLongToCopyIsNamedBeforeItsCopy)
+{
+    WriteFiles(folder_, 5, 10);
+    const std::wstring locked = folder_ + L"\\locked-big.bin.abcd";
+    WriteBytes(locked, LockedBytes(Layout::kPlain, Bytes(kLongCopyBytes, 0x5A)));
+    g_longFileShown = AsShown(locked);
+    g_longFileCopy = folder_ + L"\\" + OutputName(Layout::kPlain, L"locked-big.bin.abcd");
+    for (const bool folderMode : {true, false}) {
+        SCOPED_TRACE(folderMode ? "folder scan" : "drive scan");
+        g_counters = {};
+        g_counters.folderMode = folderMode;
+        g_counters.totalBytes = 1048576;
+        g_clockStepMs = 0; // the clock stands still: every update but the first is held back
+        g_namedBeforeItsCopy = false;
+        g_onShown = NoteLongFileNamed;
+        EXPECT_EQ(Walk(folder_), RC_OK);
+        EXPECT_EQ(g_counters.filesDecrypted, 1u);
+        EXPECT_TRUE(g_namedBeforeItsCopy);
+        DeleteFileW(g_longFileCopy.c_str());
+    }
+}
+
 uint32_t g_clockReadings;
 uint32_t g_stopAtReading;
 

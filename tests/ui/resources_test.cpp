@@ -176,8 +176,8 @@ TEST_F(BuiltProgram, ManifestRunsAsInvokerWithCommonControls6AwareOfDpi)
     EXPECT_NE(text.find("uiAccess=\"false\""), std::string::npos);
     EXPECT_NE(text.find("name=\"Microsoft.Windows.Common-Controls\""), std::string::npos);
     EXPECT_NE(text.find("version=\"6.0.0.0\""), std::string::npos);
-    EXPECT_NE(text.find(">true/pm</dpiAware>"), std::string::npos);
-    EXPECT_NE(text.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
+    EXPECT_NE(text.find(">true</dpiAware>"), std::string::npos);
+    EXPECT_NE(text.find(">PerMonitorV2, System</dpiAwareness>"), std::string::npos);
     size_t systems = 0; // Windows 7, 8, 8.1 and 10/11
     for (size_t at = 0; (at = text.find("<supportedOS ", at)) != std::string::npos; ++at)
         ++systems;

@@ -147,6 +147,82 @@ TEST_F(RunTest, RelativeFolderArgumentIsTheFolderTheProgramStartedIn)
     ExpectEndsAfterExit();
 }
 
+// With the final count up no file is in hand: Exit, and the end of the
+// session, end the program at once, box and all.
+TEST_F(RunTest, ExitOrSessionEndWithTheFinalCountUpEndsTheProgramAtOnce)
+{
+    LockPlainTree(data_, keystream_, 2);
+    PutKeyBesideProgram(KeyFileFormB(keystream_));
+    for (const bool sessionEnds : {false, true}) {
+        SCOPED_TRACE(sessionEnds ? "session end" : "Exit");
+        Start(Plain(data_));
+        PressContinue();
+        Answer(KeyQuestion(), IDYES);
+        std::wstring text;
+        ASSERT_TRUE(WaitForBox(&text));
+        if (sessionEnds) {
+            DWORD_PTR answer = 0;
+            ASSERT_TRUE(SendMessageTimeoutW(window_, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, kWait, &answer));
+            ASSERT_TRUE(SendMessageTimeoutW(window_, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, kWait, &answer));
+        } else {
+            ASSERT_TRUE(ClickButton(window_, 1001));
+        }
+        EXPECT_TRUE(process_.WaitForExit(5000)) << "the program waited for the final count's box";
+        process_.Kill();
+    }
+}
+
+// A logoff that another program cancels: the query is answered, then the
+// end comes with FALSE, and the scan goes on to its end.
+TEST_F(RunTest, ACancelledLogoffLetsTheScanFinish)
+{
+    const auto samples = LockPlainTree(data_, keystream_, 500);
+    PutKeyBesideProgram(KeyFileFormB(keystream_));
+    Start(Plain(data_));
+    PressContinue();
+    Answer(KeyQuestion(), IDYES);
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(SendMessageTimeoutW(window_, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, kWait, &answer));
+    EXPECT_EQ(answer, TRUE);
+    ASSERT_TRUE(SendMessageTimeoutW(window_, WM_ENDSESSION, FALSE, 0, SMTO_NORMAL, kWait, &answer));
+    ASSERT_FALSE(FindMessageBox(process_.id(), kCaption)) << "the scan ended before the logoff: nothing was tested";
+    ExpectFinalCount(500);
+    ExpectRecovered(samples);
+    ExpectEndsAfterExit();
+}
+
+// The 32-bit program on 64-bit Windows, given a folder that exists only in
+// the real System32: unless the scan turns System32's redirection off, it
+// walks SysWOW64 instead and finds nothing.
+TEST_F(RunTest, The32BitProgramScansTheRealSystemFolder)
+{
+    const wchar_t x86Program[] = L"..\\windows-x86\\ui\\felnox1decrypt.exe";
+    if (sizeof(void*) != 8)
+        GTEST_SKIP() << "runs in the 64-bit run, whose prefix is 64-bit Windows with WoW64";
+    wchar_t wine32[8] = {};
+    GetEnvironmentVariableW(L"FELNOX_WINE32", wine32, 8);
+    if (std::wstring(wine32) != L"1")
+        GTEST_SKIP() << "this machine runs no 32-bit x86 code: wine32 cannot start (FELNOX_WINE32)";
+    if (!Exists(x86Program))
+        GTEST_SKIP() << "no 32-bit build beside this one (build/windows-x86)";
+
+    wchar_t system[MAX_PATH];
+    ASSERT_TRUE(GetSystemDirectoryW(system, MAX_PATH));
+    const std::wstring only = std::wstring(system) + L"\\felnox-only-in-system32";
+    RemoveTree(only); // what a failed run left
+    ASSERT_TRUE(CreateDirectoryW(only.c_str(), nullptr));
+    const auto samples = LockPlainTree(only, keystream_, 2);
+    ASSERT_TRUE(CopyFileW(x86Program, (program_ + L"\\felnox1decrypt.exe").c_str(), FALSE));
+    PutKeyBesideProgram(KeyFileFormB(keystream_));
+    Start(only);
+    PressContinue();
+    Answer(KeyQuestion(), IDYES);
+    ExpectFinalCount(2);
+    ExpectRecovered(samples);
+    ExpectEndsAfterExit();
+    RemoveTree(only);
+}
+
 TEST_F(RunTest, TheKeyFileItselfPickedInTheFirstDialog)
 {
     const auto samples = LockPlainTree(data_, keystream_, 4);
