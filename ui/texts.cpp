@@ -37,9 +37,11 @@ const wchar_t kDisclaimerRussian[] =
     L"повышенной опасности, ни в оборудовании систем жизнеобеспечения.\r\n"
     L"\r\n";
 
+// The same for every language, so each line says it in both; true of
+// whoever builds the program, who may not be the one who hands it on.
 const wchar_t kClosingLines[] =
-    L"Published by the felnox1decrypt project.\r\n"
-    L"Contact: felnox1decrypt@example.org\r\n";
+    L"felnox1decrypt: built from its sources / сборка из исходного кода\r\n"
+    L"Questions: ask whoever gave it to you / Вопросы: тому, кто её вам дал\r\n";
 
 struct BilingualText {
     const wchar_t* english;
