@@ -239,12 +239,11 @@ Status FinishCopy(const wchar_t* path, uint32_t nameOffset, const wchar_t* name,
     }
     FILE_BASIC_INFO basic;
     const DWORD attributes =
-        (GetFileInformationByHandleEx(out, FileBasicInfo, &basic, sizeof basic) ? basic.FileAttributes : 0) |
-        cleared;
+        GetFileInformationByHandleEx(out, FileBasicInfo, &basic, sizeof basic) ? basic.FileAttributes : 0;
     SetAttributes(out, attributes | FILE_ATTRIBUTE_HIDDEN);
     Status status = RC_FAILED;
     if (WriteDecryptedHead(out, headRead, g_key.reference.totalLength)) {
-        SetAttributes(out, FinishedAttributes(attributes));
+        SetAttributes(out, FinishedAttributes(attributes | cleared));
         status = MoveToFreeName(out, path, nameOffset, name, nameLength, firstAttempt);
     }
     const bool discarded = Failed(status) && DiscardCopy(out);
