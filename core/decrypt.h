@@ -14,5 +14,7 @@ enum : uint32_t { kMaxHeadLength = 1048576 }; // the longest head a locked file 
 // on failure no output of this call is left behind. The copy is built under
 // a temporary name (see FormatTemporaryName) and moved to its own name when
 // complete: if the process dies meanwhile, only that temporary file is
-// left, and no later call takes it for a locked file.
+// left, and no later call takes it for a locked file. A stop requested
+// (g_stopRequested) during the copy cancels it where the system reports a
+// copy's progress, and nothing of it is left.
 Status DecryptLockedFile(const wchar_t* path, uint32_t nameOffset);

@@ -13,16 +13,36 @@ enum : uint32_t {
     kNumberedSuffixLength = 12,            // ".decrypted" and two digits
     kMinTrailerLength = kFooterLength + 4, // a body of 4 bytes at least
     kTemporaryNameAttempts = 16,
+    kOutputPathCapacity = kPathCapacity + kNumberedSuffixLength,
 };
 
-// The head of the file in hand, and its output path: the scan thread's alone.
+enum : DWORD {
+    // How long a refusal for sharing is tried again, per step of a file, and
+    // the pause between two tries.
+    kSharingWait = 2000,
+    kSharingPause = 10,
+    // The copy's own steps: its head, its end, its attributes, its name, and
+    // its removal should a step fail.
+    kCopyAccess = GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+    // Others may read the copy being built, or delete it, but not write it.
+    kCopySharing = FILE_SHARE_READ | FILE_SHARE_DELETE,
+};
+
+// The request that gives the finished copy its name through its handle,
+// with room for the longest output path after its header.
+union RenameRequest {
+    FILE_RENAME_INFO info;
+    uint8_t bytes[sizeof(FILE_RENAME_INFO) + sizeof(wchar_t) * kOutputPathCapacity];
+};
+
+// The head of the file in hand, and its paths: the scan thread's alone.
 // A copy is built under a temporary path beside the locked file and takes
 // its final name only when it is complete, so that whatever stops the
 // program (a kill, a logoff, a failure) never leaves a partial copy under a
 // name a user would trust.
 uint8_t g_headBuffer[kMaxHeadLength];
 wchar_t g_temporaryPath[kPathCapacity];
-wchar_t g_outputPath[kPathCapacity + kNumberedSuffixLength];
+RenameRequest g_rename;
 
 // Checks that the locked file ends in the key's reference trailer (same body)
 // and learns this file's head length from its footer.
@@ -44,14 +64,41 @@ Status ReadHeadLengthFromTrailer(HANDLE locked, const TrailerInfo& reference, ui
     return SeekTo(locked, 0, FILE_BEGIN) ? RC_OK : RC_FAILED;
 }
 
-void RemoveTemporaryCopy()
+// A sync client, a backup agent or an antivirus may open a new file the
+// moment it appears and deny others access while it reads it. After such a
+// refusal: true, after a pause, while the file's time to wait lasts.
+bool MayTryAgain(ULONGLONG since)
 {
-    // The copy may have taken the locked file's read-only attribute.
-    SetFileAttributesW(g_temporaryPath, FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(g_temporaryPath);
+    const DWORD error = GetLastError();
+    if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) ||
+        GetTickCount64() - since >= kSharingWait)
+        return false;
+    Sleep(kSharingPause);
+    return true;
+}
+
+// Removes a copy of this call's by name, when it cannot be through its handle.
+void RemoveCopy(const wchar_t* path)
+{
+    const ULONGLONG since = GetTickCount64();
+    do {
+        // The copy may have taken the locked file's read-only attribute.
+        SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
+        if (DeleteFileW(path))
+            return;
+    } while (MayTryAgain(since));
 }
 
 bool NameIsTaken(DWORD error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }
+
+// Called by CopyFileExW at every chunk: Exit, a logoff or a shutdown stops a
+// copy of many gigabytes at once rather than after its end. The system
+// removes the copy it cancels.
+DWORD CALLBACK StopWhenAsked(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD,
+                             HANDLE, HANDLE, void*)
+{
+    return g_stopRequested.load(std::memory_order_relaxed) ? PROGRESS_CANCEL : PROGRESS_CONTINUE;
+}
 
 // Copies the locked file to a free temporary name beside it. On failure
 // nothing of the attempt is left.
@@ -64,12 +111,14 @@ Status CopyToTemporaryName(const wchar_t* lockedPath, uint32_t folderLength)
     for (uint32_t attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
         if (FormatTemporaryName(g_temporaryPath + folderLength, capacity, first + attempt) == 0)
             return RC_FAILED;
-        // CopyFileW keeps what a byte copy would lose: server-side copies on
-        // network shares, alternate streams, attributes.
-        if (CopyFileW(lockedPath, g_temporaryPath, TRUE))
+        // CopyFileExW keeps what a byte copy would lose: server-side copies
+        // on network shares, alternate streams, encrypted and sparse files,
+        // attributes.
+        if (CopyFileExW(lockedPath, g_temporaryPath, StopWhenAsked, nullptr, nullptr,
+                        COPY_FILE_FAIL_IF_EXISTS))
             return RC_OK;
         if (!NameIsTaken(GetLastError())) {
-            RemoveTemporaryCopy(); // a copy that failed half-way
+            RemoveCopy(g_temporaryPath); // a copy that failed or was cancelled half-way
             return RC_FAILED;
         }
     }
@@ -84,14 +133,24 @@ bool WriteDecryptedHead(HANDLE out, DWORD headRead, uint32_t trailerLength)
            (trailerLength == 0 || (SeekTo(out, -int64_t(trailerLength), FILE_END) && SetEndOfFile(out)));
 }
 
-// Opens the temporary copy to write its head. A read-only locked file gives
-// a read-only copy, which must first be made writable: then *cleared holds
-// the read-only attribute, for the finished copy to take back.
+HANDLE OpenCopyWhenFree()
+{
+    const ULONGLONG since = GetTickCount64();
+    HANDLE out;
+    while ((out = CreateFileW(g_temporaryPath, kCopyAccess, kCopySharing, nullptr, OPEN_EXISTING, 0,
+                              nullptr)) == INVALID_HANDLE_VALUE &&
+           MayTryAgain(since)) {
+    }
+    return out;
+}
+
+// Opens the temporary copy, once for all its steps. A read-only locked file
+// gives a read-only copy, which must first be made writable: then *cleared
+// holds the read-only attribute, for the finished copy to take back.
 HANDLE OpenTemporaryCopy(DWORD* cleared)
 {
-    const DWORD access = GENERIC_WRITE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES;
     *cleared = 0;
-    HANDLE out = CreateFileW(g_temporaryPath, access, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE out = OpenCopyWhenFree();
     if (out != INVALID_HANDLE_VALUE || GetLastError() != ERROR_ACCESS_DENIED)
         return out;
     const DWORD attributes = GetFileAttributesW(g_temporaryPath);
@@ -99,7 +158,7 @@ HANDLE OpenTemporaryCopy(DWORD* cleared)
         !SetFileAttributesW(g_temporaryPath, attributes & ~FILE_ATTRIBUTE_READONLY))
         return INVALID_HANDLE_VALUE;
     *cleared = FILE_ATTRIBUTE_READONLY;
-    return CreateFileW(g_temporaryPath, access, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    return OpenCopyWhenFree();
 }
 
 // Through the open handle: under Wine every call by path opens the file
@@ -117,46 +176,86 @@ bool SetAttributes(HANDLE file, DWORD attributes)
     return SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic) != 0;
 }
 
-// Turns the temporary copy into the decrypted file: the head XORed with the
-// keystream, the trailer cut off. Hidden while it is built; then it takes
-// the locked file's attributes, all but hidden.
-Status DecryptTemporaryCopy(DWORD headRead, uint32_t trailerLength)
+// The finished copy takes the locked file's attributes but HIDDEN and SYSTEM:
+// it is what the user came for and must be seen. SYSTEM goes with HIDDEN
+// rather than stay alone: Explorer hides a file that has both even when
+// hidden files are shown, and a recovered desktop.ini left SYSTEM alone
+// would pass for a file of Windows.
+DWORD FinishedAttributes(DWORD attributes)
 {
-    DWORD cleared = 0;
-    HANDLE out = OpenTemporaryCopy(&cleared);
-    if (out == INVALID_HANDLE_VALUE)
-        return RC_FAILED;
-    Status status = RC_FAILED;
-    FILE_BASIC_INFO copy;
-    if (GetFileInformationByHandleEx(out, FileBasicInfo, &copy, sizeof copy) &&
-        SetAttributes(out, copy.FileAttributes | FILE_ATTRIBUTE_HIDDEN) &&
-        WriteDecryptedHead(out, headRead, trailerLength) &&
-        SetAttributes(out, (copy.FileAttributes | cleared) & ~FILE_ATTRIBUTE_HIDDEN))
-        status = RC_OK;
-    // A write the system delayed (on a network share) can fail at the close.
-    if (!CloseHandle(out))
-        status = RC_FAILED;
-    return status;
+    return attributes & ~(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
 }
 
-// Moves the finished copy to the first free output name: the name itself,
-// then the numbered copies .decrypted01 to .decrypted98. An existing file is
-// never replaced; a name taken meanwhile passes on to the next. In the
-// trailer layout the name itself is the locked file's, which is there: the
-// numbered names come first, sparing a move bound to be refused.
-Status MoveToFreeName(uint32_t folderLength, const wchar_t* name, size_t length, unsigned first)
+// Gives the finished copy the first free output name, through its handle:
+// the name itself, then the numbered copies .decrypted01 to .decrypted98.
+// An existing file is never replaced; a name taken meanwhile passes on to
+// the next. In the trailer layout the name itself is the locked file's,
+// which is there: the numbered names come first, sparing a move bound to
+// be refused. The full path is given: a bare name would be taken against
+// the current folder by Wine.
+Status MoveToFreeName(HANDLE copy, const wchar_t* path, uint32_t folderLength, const wchar_t* name,
+                      size_t length, unsigned first)
 {
-    const size_t capacity = sizeof g_outputPath / sizeof g_outputPath[0];
+    wchar_t* const output = g_rename.info.FileName;
+    const size_t capacity = kOutputPathCapacity - folderLength;
+    g_rename.info.ReplaceIfExists = FALSE;
+    g_rename.info.RootDirectory = nullptr;
+    wmemcpy(output, path, folderLength);
     for (unsigned attempt = first; attempt <= kMaxCopyNumber; ++attempt) {
-        if (FormatOutputName(g_outputPath + folderLength, capacity - folderLength, name, length,
-                             attempt) == 0)
+        const size_t nameLength = FormatOutputName(output + folderLength, capacity, name, length, attempt);
+        if (nameLength == 0)
             break;
-        if (MoveFileExW(g_temporaryPath, g_outputPath, 0))
+        g_rename.info.FileNameLength = DWORD(sizeof(wchar_t) * (folderLength + nameLength));
+        if (SetFileInformationByHandle(copy, FileRenameInfo, &g_rename, sizeof g_rename))
             return RC_OK;
         if (!NameIsTaken(GetLastError()))
             break;
     }
     return RC_FAILED;
+}
+
+// Removes the copy through its handle, read-only or not; false when the
+// file system refuses.
+bool DiscardCopy(HANDLE copy)
+{
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    return SetAttributes(copy, FILE_ATTRIBUTE_NORMAL) &&
+           SetFileInformationByHandle(copy, FileDispositionInfo, &disposition, sizeof disposition);
+}
+
+// Turns the temporary copy into the decrypted file, under its final name:
+// the head XORed with the keystream, the trailer cut off, then the move. The
+// copy is hidden while it is built. Only the head, the cut, the move and the
+// close decide: a share that refuses attributes still gets its file. On
+// failure the copy is removed.
+Status FinishCopy(const wchar_t* path, uint32_t nameOffset, const wchar_t* name, size_t nameLength,
+                  unsigned firstAttempt, DWORD headRead)
+{
+    DWORD cleared = 0;
+    HANDLE out = OpenTemporaryCopy(&cleared);
+    if (out == INVALID_HANDLE_VALUE) {
+        RemoveCopy(g_temporaryPath);
+        return RC_FAILED;
+    }
+    FILE_BASIC_INFO basic;
+    const DWORD attributes =
+        GetFileInformationByHandleEx(out, FileBasicInfo, &basic, sizeof basic) ? basic.FileAttributes : 0;
+    SetAttributes(out, attributes | FILE_ATTRIBUTE_HIDDEN);
+    Status status = RC_FAILED;
+    if (WriteDecryptedHead(out, headRead, g_key.reference.totalLength)) {
+        SetAttributes(out, FinishedAttributes(attributes | cleared));
+        status = MoveToFreeName(out, path, nameOffset, name, nameLength, firstAttempt);
+    }
+    const bool discarded = Failed(status) && DiscardCopy(out);
+    if (!CloseHandle(out) && !Failed(status)) {
+        // A write the system delayed (on a network share) can fail at the
+        // close: the copy, under its final name by then, may be incomplete.
+        RemoveCopy(g_rename.info.FileName);
+        status = RC_FAILED;
+    } else if (Failed(status) && !discarded) {
+        RemoveCopy(g_temporaryPath);
+    }
+    return status;
 }
 
 } // namespace
@@ -184,7 +283,8 @@ Status DecryptLockedFile(const wchar_t* path, uint32_t nameOffset)
     Status status = RC_FAILED;
     uint32_t head = kPlainHeadLength;
     DWORD headRead = 0;
-    HANDLE locked = OpenForReading(path);
+    // Held, so that the file copied by name is the file whose head was read.
+    HANDLE locked = OpenAndHold(path);
     if (locked == INVALID_HANDLE_VALUE)
         return RC_FAILED;
 
@@ -198,15 +298,9 @@ Status DecryptLockedFile(const wchar_t* path, uint32_t nameOffset)
         goto out;
 
     wmemcpy(g_temporaryPath, path, nameOffset);
-    if (Failed(CopyToTemporaryName(path, nameOffset)))
-        goto out;
-    status = DecryptTemporaryCopy(headRead, reference.totalLength);
-    if (!Failed(status)) {
-        wmemcpy(g_outputPath, path, nameOffset);
-        status = MoveToFreeName(nameOffset, name, nameLength, trailerLayout ? 1 : 0);
-    }
-    if (Failed(status))
-        RemoveTemporaryCopy();
+    status = CopyToTemporaryName(path, nameOffset);
+    if (!Failed(status))
+        status = FinishCopy(path, nameOffset, name, nameLength, trailerLayout ? 1 : 0, headRead);
 
 out:
     CloseHandle(locked);

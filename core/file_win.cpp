@@ -23,15 +23,26 @@ Status MakeLongPath(const wchar_t* path, wchar_t* buffer, uint32_t capacity, siz
     return RC_OK;
 }
 
-HANDLE OpenForReading(const wchar_t* path)
+namespace {
+
+HANDLE OpenExistingForReading(const wchar_t* path, DWORD sharing)
 {
     wchar_t longPath[kOpenPathCapacity];
     size_t length = 0;
     if (!IsExtendedPath(path) && !Failed(MakeLongPath(path, longPath, kOpenPathCapacity, &length)))
         path = longPath;
-    return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileW(path, GENERIC_READ, sharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
 }
+
+} // namespace
+
+HANDLE OpenForReading(const wchar_t* path)
+{
+    return OpenExistingForReading(path, FILE_SHARE_READ | FILE_SHARE_DELETE);
+}
+
+HANDLE OpenAndHold(const wchar_t* path) { return OpenExistingForReading(path, FILE_SHARE_READ); }
 
 bool ReadUntilFullOrEnd(HANDLE file, void* buffer, DWORD size, DWORD* count)
 {

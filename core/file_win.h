@@ -27,6 +27,12 @@ Status MakeLongPath(const wchar_t* path, wchar_t* buffer, uint32_t capacity, siz
 // folder open also past 260 characters.
 HANDLE OpenForReading(const wchar_t* path);
 
+// Opens an existing file for reading and holds it: others may go on reading
+// it, but may neither write, rename nor delete it while the handle is open,
+// so that what is later read by name (a copy) is this very file. Opened in
+// the \\?\ form as OpenForReading does.
+HANDLE OpenAndHold(const wchar_t* path);
+
 // Reads until size bytes are in or the file ends, and puts the number read
 // in *count: fewer than size only at the end of the file. False when a read
 // fails: bytes that were not read must not pass for the end of the file.

@@ -6,8 +6,13 @@
 // per process. Only core functions write it; the interface asks them to.
 // The buffers of the decryption (scan thread), of the key file and of a
 // file pair (interface thread) are private to the files that use them.
+//
+// g_stopRequested is set by the interface thread (Exit, logoff, shutdown)
+// and read by the scan thread: by the walk between two files and by the
+// decryption while it copies one, so that a copy of many gigabytes stops too.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "core/key.h"
@@ -17,3 +22,4 @@ enum : uint32_t {
 };
 
 extern KeyState g_key;
+extern std::atomic<bool> g_stopRequested;

@@ -9,4 +9,3 @@ void SetNoColor() {}
 
 ScanCounters g_counters;
 ProgressSink g_progress = {ShowNoText, SetNoRange, SetNoPosition, SetNoColor};
-std::atomic<bool> g_stopRequested{false};

@@ -2,8 +2,8 @@
 //
 // g_counters is written only by the scan thread. g_progress is installed by
 // the main window before a scan starts (tests install their own); until then
-// its operations do nothing. g_stopRequested is set by the interface thread
-// when the user presses Exit and read by the walk between two files.
+// its operations do nothing. The stop request the walk reads between two
+// files is the recovery core's g_stopRequested (core/state.h).
 // g_displayClock gives the milliseconds of the monotonic clock that paces
 // the walk's display: GetTickCount64, defined with the walk, unless a test
 // installs its own.
@@ -14,8 +14,9 @@
 // belong to the scan thread alone.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
+
+#include "core/state.h"
 
 struct ScanCounters {
     uint32_t entriesVisited; // files and directories met; reset by each scan target
@@ -39,5 +40,4 @@ enum : uint32_t { kBarMaximum = 255 };
 
 extern ScanCounters g_counters;
 extern ProgressSink g_progress;
-extern std::atomic<bool> g_stopRequested;
 extern uint64_t (*g_displayClock)();

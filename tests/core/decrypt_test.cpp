@@ -1,7 +1,10 @@
 #include <windows.h>
 
+#include <atomic>
+#include <algorithm>
 #include <cstring>
 #include <random>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +12,7 @@
 #include "core/key.h"
 #include "core/names.h"
 #include "core/state.h"
+#include "tests/support/huge.h"
 #include "tests/support/locker.h"
 
 namespace {
@@ -246,23 +250,141 @@ TEST_F(DecryptTest, NameOffsetOutsideThePathIsRefusedBeforeTheNameIsRead)
     EXPECT_EQ(ListFolder(folder_).size(), 1u);
 }
 
-TEST_F(DecryptTest, CopyShowsTheLockedFilesAttributesButNeverHidden)
+TEST_F(DecryptTest, CopyShowsTheLockedFilesAttributesButNeverHiddenOrSystem)
 {
     UsePlainKey();
-    const DWORD kept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
-    for (DWORD attributes : {DWORD(0), DWORD(FILE_ATTRIBUTE_READONLY), DWORD(FILE_ATTRIBUTE_HIDDEN), kept}) {
+    const DWORD hidden = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    for (DWORD attributes : {DWORD(0), DWORD(FILE_ATTRIBUTE_READONLY), DWORD(FILE_ATTRIBUTE_HIDDEN),
+                             DWORD(FILE_ATTRIBUTE_SYSTEM), DWORD(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+                             hidden}) {
         const Bytes original = RandomBytes(9000, attributes);
         const std::wstring locked = WritePlainLocked(folder_, L"a.doc", original, keystream_);
         ASSERT_TRUE(SetFileAttributesW(locked.c_str(), attributes | FILE_ATTRIBUTE_ARCHIVE));
         ASSERT_EQ(Decrypt(L"locked-a.doc.abcd"), RC_OK) << attributes;
         EXPECT_EQ(ReadBytes(In(L"a.doc")), original);
-        EXPECT_EQ(GetFileAttributesW(In(L"a.doc").c_str()) & kept, attributes & FILE_ATTRIBUTE_READONLY);
+        EXPECT_EQ(GetFileAttributesW(In(L"a.doc").c_str()) & hidden, attributes & FILE_ATTRIBUTE_READONLY)
+            << attributes;
         EXPECT_EQ(ListFolder(folder_).size(), 2u) << "the temporary copy was left";
         for (const std::wstring& name : ListFolder(folder_)) {
             SetFileAttributesW(In(name).c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileW(In(name).c_str());
         }
     }
+}
+
+TEST_F(DecryptTest, TemporaryNamesTakenOrAMoveRefusedLeaveNothingOfTheCopy)
+{
+    UsePlainKey();
+    const Bytes original = RandomBytes(9000, 11);
+    struct Case {
+        const char* what;
+        uint32_t temporariesTaken; // from this process's own first name on
+        bool outputsTaken;         // the name itself and all 98 numbered names
+        DWORD lockedAttributes;
+        Status expected;
+    };
+    const Case cases[] = {
+        {"first temporary name taken", 1, false, 0, RC_OK},
+        {"all 16 temporary names taken", 16, false, 0, RC_FAILED},
+        {"read-only copy whose move is refused", 0, true, FILE_ATTRIBUTE_READONLY, RC_FAILED},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::wstring locked = WritePlainLocked(folder_, L"a.doc", original, keystream_);
+        SetFileAttributesW(locked.c_str(), c.lockedAttributes);
+        for (uint32_t i = 0; i < c.temporariesTaken; ++i) {
+            wchar_t name[32];
+            FormatTemporaryName(name, 32, GetCurrentProcessId() + i);
+            WriteBytes(In(name), Bytes{1});
+        }
+        for (unsigned copy = 0; c.outputsTaken && copy <= kMaxCopyNumber; ++copy) {
+            wchar_t name[64];
+            FormatOutputName(name, 64, L"a.doc", 5, copy);
+            WriteBytes(In(name), Bytes{2});
+        }
+        const std::vector<std::wstring> before = ListFolder(folder_);
+
+        EXPECT_EQ(Decrypt(L"locked-a.doc.abcd"), c.expected);
+        std::vector<std::wstring> after = ListFolder(folder_);
+        if (c.expected == RC_OK) {
+            EXPECT_EQ(ReadBytes(In(L"a.doc")), original);
+            after.erase(std::find(after.begin(), after.end(), L"a.doc"));
+        }
+        EXPECT_EQ(after, before) << "a copy was left, or a file there before was changed";
+        for (const std::wstring& name : before) {
+            if (name != L"locked-a.doc.abcd") {
+                EXPECT_EQ(ReadBytes(In(name)).size(), 1u) << Narrow(name);
+            }
+        }
+        RemoveTree(folder_);
+        CreateDirectoryW(folder_.c_str(), nullptr);
+    }
+}
+
+TEST_F(DecryptTest, TheFileInHandCannotBeSwappedWhileItIsCopied)
+{
+    // Its head is read through its handle, its body copied by name: another
+    // file renamed into its place in between would join the one's head to
+    // the other's body. Another thread tries the swap once the copy is on
+    // its way.
+    // Large enough (its copy takes a while) and cheap to write: a hole.
+    UsePlainKey();
+    const uint64_t size = 256 << 20;
+    const std::wstring locked = In(L"locked-a.doc.abcd");
+    ASSERT_TRUE(WriteHugePlainLocked(locked, size, keystream_));
+    const std::wstring other = In(L"other");
+    WriteBytes(other, LockPlain(RandomBytes(9000, 13), keystream_));
+    const auto copying = [&] {
+        for (const std::wstring& name : ListFolder(folder_)) {
+            if (IsTemporaryName(name.c_str(), name.size()))
+                return true;
+        }
+        return false;
+    };
+    std::atomic<bool> done{false};
+    bool tried = false;
+    bool swapped = false;
+    std::thread swapper([&] {
+        while (!done && !swapped) {
+            if (!copying())
+                continue;
+            tried = true;
+            // Once the copy has its name the file may go: a swap counts
+            // only while the copy is still being made.
+            swapped = MoveFileExW(locked.c_str(), In(L"aside").c_str(), 0) &&
+                      MoveFileExW(other.c_str(), locked.c_str(), 0) && copying();
+        }
+    });
+    EXPECT_EQ(Decrypt(L"locked-a.doc.abcd"), RC_OK);
+    done = true;
+    swapper.join();
+    ASSERT_TRUE(tried) << "the copy was never seen: nothing was tested";
+    EXPECT_FALSE(swapped) << "the locked file was swapped while it was copied";
+    EXPECT_TRUE(IsHugeCopy(In(L"a.doc"), size));
+}
+
+TEST_F(DecryptTest, AStopEndsTheCopyOfAHugeFileWithinTwoSeconds)
+{
+    if (!PlatformReportsCopyProgress(folder_))
+        GTEST_SKIP() << "CopyFileExW never calls its progress routine here (Wine 8), nor honours a "
+                        "cancel: a copy in flight cannot be stopped";
+    UsePlainKey();
+    ASSERT_TRUE(WriteHugePlainLocked(In(L"locked-huge.bin.abcd"), kHugeSize, keystream_));
+    g_stopRequested = false;
+    Status status = RC_OK;
+    std::thread scan([&] { status = Decrypt(L"locked-huge.bin.abcd"); });
+    // Stop once the copy is on its way.
+    while (ListFolder(folder_).size() < 2)
+        Sleep(1);
+    Sleep(200);
+    const ULONGLONG asked = GetTickCount64();
+    g_stopRequested = true;
+    scan.join();
+    const ULONGLONG took = GetTickCount64() - asked;
+    g_stopRequested = false;
+    EXPECT_LT(took, 2000u);
+    EXPECT_EQ(status, RC_FAILED);
+    EXPECT_EQ(ListFolder(folder_), std::vector<std::wstring>{L"locked-huge.bin.abcd"});
 }
 
 } // namespace
