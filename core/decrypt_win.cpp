@@ -133,13 +133,15 @@ bool WriteDecryptedHead(HANDLE out, DWORD headRead, uint32_t trailerLength)
            (trailerLength == 0 || (SeekTo(out, -int64_t(trailerLength), FILE_END) && SetEndOfFile(out)));
 }
 
+// Waits out a neighbour's hold on the new copy, but not past a stop: Exit
+// and a logoff are answered at once, and the copy is then removed.
 HANDLE OpenCopyWhenFree()
 {
     const ULONGLONG since = GetTickCount64();
     HANDLE out;
     while ((out = CreateFileW(g_temporaryPath, kCopyAccess, kCopySharing, nullptr, OPEN_EXISTING, 0,
                               nullptr)) == INVALID_HANDLE_VALUE &&
-           MayTryAgain(since)) {
+           !g_stopRequested.load(std::memory_order_relaxed) && MayTryAgain(since)) {
     }
     return out;
 }
