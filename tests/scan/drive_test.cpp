@@ -20,6 +20,7 @@
 #include "tests/scan/recorder.h"
 #include "tests/scan/tree.h"
 #include "tests/ui/driver.h"
+#include "tests/ui/program.h"
 
 namespace {
 
@@ -371,7 +372,7 @@ TEST_F(DriveTest, ProgramGivenTwoArgumentsScansEveryDrive)
 
     uidriver::Process program;
     ASSERT_TRUE(program.Start(L"C:\\felnox1decrypt.exe", L"D:\\ E:\\", L"C:\\"));
-    HWND window = uidriver::WaitForWindow(program.id(), L"Felnox1 Decryptor 1.0.2.4", 30000);
+    HWND window = uidriver::WaitForWindow(program.id(), kTitle, 30000);
     ASSERT_TRUE(window);
     ASSERT_TRUE(uidriver::ClickButton(window, 1000));
     HWND box = uidriver::WaitForMessageBox(program.id(), L"Felnox1decrypt", 30000);

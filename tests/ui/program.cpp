@@ -1,6 +1,8 @@
 #include "tests/ui/program.h"
 
-const wchar_t kTitle[] = L"Felnox1 Decryptor 1.0.2.4";
+#include "ui/version.h"
+
+const wchar_t kTitle[] = L"Felnox1 Decryptor " FELNOX_VERSION_TEXT;
 const wchar_t kCaption[] = L"Felnox1decrypt";
 const wchar_t kFirstTitle[] = L"Please select original (non-encrypted) file";
 const wchar_t kSecondTitle[] = L"Please select encrypted file (locked-)";

@@ -8,7 +8,7 @@
 #include "tests/support/files.h"
 #include "tests/ui/driver.h"
 
-extern const wchar_t kTitle[];
+extern const wchar_t kTitle[]; // the main window's title, with the version of ui/version.h
 extern const wchar_t kCaption[];
 extern const wchar_t kFirstTitle[];
 extern const wchar_t kSecondTitle[];

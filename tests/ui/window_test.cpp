@@ -80,7 +80,7 @@ TEST_F(WindowTest, RussianLocaleShowsRussianButtonsAndIntroduction)
     Start(Plain(data_));
     EXPECT_EQ(Narrow(GetControlText(window_, 1000)), u8"Продолжить");
     EXPECT_EQ(Narrow(GetControlText(window_, 1001)), u8"Выход");
-    EXPECT_EQ(Narrow(GetText(window_)), "Felnox1 Decryptor 1.0.2.4");
+    EXPECT_EQ(GetText(window_), kTitle);
     const std::string intro = Narrow(GetControlText(window_, 1006));
     EXPECT_EQ(intro.find(u8"Бесплатная утилита для восстановления файлов после Trojan.Felnox.1\r\n\r\n"), 0u);
     EXPECT_NE(intro.find(u8"<как есть>"), std::string::npos);
