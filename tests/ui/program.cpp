@@ -24,7 +24,8 @@ void ProgramTest::SetUp()
     // The tests run from the build folder; the program is built beside them.
     wchar_t built[MAX_PATH];
     GetFullPathNameW(L"ui\\felnox1decrypt.exe", MAX_PATH, built, nullptr);
-    ASSERT_TRUE(CopyFileW(built, (program_ + L"\\felnox1decrypt.exe").c_str(), FALSE))
+    exe_ = program_ + L"\\felnox1decrypt.exe";
+    ASSERT_TRUE(CopyFileW(built, exe_.c_str(), FALSE))
         << Narrow(built);
 }
 
@@ -44,7 +45,14 @@ void ProgramTest::Start(const std::wstring& argument)
 
 void ProgramTest::StartWithArguments(const std::wstring& commandLine)
 {
-    ASSERT_TRUE(process_.Start(Plain(program_) + L"\\felnox1decrypt.exe", commandLine, Plain(folder_)));
+    ASSERT_TRUE(process_.Start(Plain(exe_), commandLine, Plain(folder_)));
+    window_ = WaitForWindow(process_.id(), kTitle, kWait);
+    ASSERT_TRUE(window_) << "no main window";
+}
+
+void ProgramTest::StartByExtendedPath(const std::wstring& argument)
+{
+    ASSERT_TRUE(process_.Start(exe_, QuoteArgument(argument), Plain(folder_)));
     window_ = WaitForWindow(process_.id(), kTitle, kWait);
     ASSERT_TRUE(window_) << "no main window";
 }
