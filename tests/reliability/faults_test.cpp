@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/reliability/fault_scan.h"
-#include "tests/ui/driver.h"
+#include "tests/support/driver.h"
 
 namespace {
 

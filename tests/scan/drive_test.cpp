@@ -18,8 +18,8 @@
 #include "scan/state.h"
 #include "scan/walk.h"
 #include "tests/scan/recorder.h"
-#include "tests/scan/tree.h"
-#include "tests/ui/driver.h"
+#include "tests/support/tree.h"
+#include "tests/support/driver.h"
 #include "tests/ui/program.h"
 
 namespace {

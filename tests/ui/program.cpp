@@ -9,11 +9,6 @@ const wchar_t kSecondTitle[] = L"Please select encrypted file (locked-)";
 
 using namespace uidriver;
 
-std::wstring Plain(const std::wstring& path)
-{
-    return path.compare(0, 4, L"\\\\?\\") == 0 ? path.substr(4) : path;
-}
-
 void ProgramTest::SetUp()
 {
     folder_ = MakeScratchFolder(L"program");

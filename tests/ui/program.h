@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/files.h"
-#include "tests/ui/driver.h"
+#include "tests/support/driver.h"
 
 extern const wchar_t kTitle[]; // the main window's title, with the version of ui/version.h
 extern const wchar_t kCaption[];
@@ -14,9 +14,6 @@ extern const wchar_t kFirstTitle[];
 extern const wchar_t kSecondTitle[];
 
 enum : DWORD { kWait = 20000 };
-
-// A path without the \\?\ prefix, as a user would type it.
-std::wstring Plain(const std::wstring& path);
 
 class ProgramTest : public ::testing::Test {
 protected:
