@@ -8,7 +8,7 @@
 
 #include "bench/measure.h"
 #include "tests/support/files.h"
-#include "tests/ui/driver.h"
+#include "tests/support/driver.h"
 #include "ui/res/resource.h"
 #include "ui/texts.h"
 
@@ -61,12 +61,6 @@ HWND FindFinalBox(DWORD processId, HWND question)
     return nullptr;
 }
 
-// The program is started as a user starts it, without the \\?\ prefix.
-std::wstring Plain(const std::wstring& path)
-{
-    return path.compare(0, 4, L"\\\\?\\") == 0 ? path.substr(4) : path;
-}
-
 bool Fail(std::string* error, const std::string& what, const Process& process)
 {
     *error = what + "; windows: " + Narrow(DescribeWindows(process.id()));
@@ -80,6 +74,7 @@ bool WatchProgram(const std::wstring& programFolder, const std::wstring& target,
 {
     *memory = {};
     Process process;
+    // Started as a user starts it, without the \\?\ prefix.
     if (!process.Start(Plain(programFolder) + L"\\felnox1decrypt.exe", QuoteArgument(target),
                        Plain(programFolder)))
         return Fail(error, "cannot start the program", process);

@@ -1,3 +1,5 @@
+#include <windows.h>
+
 #include <cstring>
 
 #include <gtest/gtest.h>
@@ -71,19 +73,76 @@ TEST(ParseTrailer, IgnoresTheSpareFieldAndLeavesTheHeadLengthToCallers)
     }
 }
 
+// A page of memory between two pages that may not be touched: a block put
+// against either end of it makes a read past that end fault. The handler
+// notes such a fault and opens the pages, so that the read completes and the
+// test reports it rather than crashing.
+enum : uint32_t { kPage = 4096 };
+uint8_t* g_guarded;
+bool g_strayAccess;
+
+LONG CALLBACK NoteStrayAccess(EXCEPTION_POINTERS* exception)
+{
+    const EXCEPTION_RECORD& record = *exception->ExceptionRecord;
+    if (record.ExceptionCode != EXCEPTION_ACCESS_VIOLATION || record.NumberParameters < 2)
+        return EXCEPTION_CONTINUE_SEARCH;
+    const uint8_t* at = reinterpret_cast<const uint8_t*>(record.ExceptionInformation[1]);
+    if (at < g_guarded || at >= g_guarded + 3 * kPage)
+        return EXCEPTION_CONTINUE_SEARCH;
+    DWORD old;
+    VirtualProtect(g_guarded, 3 * kPage, PAGE_READWRITE, &old);
+    g_strayAccess = true;
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+class GuardedPage {
+public:
+    GuardedPage()
+    {
+        g_guarded = static_cast<uint8_t*>(VirtualAlloc(nullptr, 3 * kPage, MEM_RESERVE | MEM_COMMIT, PAGE_NOACCESS));
+        handler_ = AddVectoredExceptionHandler(1, NoteStrayAccess);
+    }
+    ~GuardedPage()
+    {
+        RemoveVectoredExceptionHandler(handler_);
+        VirtualFree(g_guarded, 0, MEM_RELEASE);
+    }
+    bool Made() const { return g_guarded && handler_; }
+    // Closes the pages around the middle one again; tells whether they were touched since.
+    bool Touched()
+    {
+        const bool touched = g_strayAccess;
+        g_strayAccess = false;
+        DWORD old;
+        VirtualProtect(g_guarded, kPage, PAGE_NOACCESS, &old);
+        VirtualProtect(g_guarded + kPage, kPage, PAGE_READWRITE, &old);
+        VirtualProtect(g_guarded + 2 * kPage, kPage, PAGE_NOACCESS, &old);
+        return touched;
+    }
+    uint8_t* AtStart() const { return g_guarded + kPage; }
+    uint8_t* EndingAtEnd(uint32_t size) const { return g_guarded + 2 * kPage - size; }
+
+private:
+    void* handler_;
+};
+
 TEST(ParseTrailer, NeverReadsOutsideTheBlockWhateverTheFooterSays)
 {
-    // Each block is exactly as long as asked for, on the heap, so a stray read
-    // lands outside what the allocator gave.
+    GuardedPage page;
+    ASSERT_TRUE(page.Made());
+    page.Touched();
     for (uint32_t size : {16u, 20u, 511u, 512u, 513u, 4096u}) {
         for (uint32_t length : {0u, 1u, size - 16, size - 15, 496u, 497u, 0x7FFFFFFFu, 0xFFFFFFEFu}) {
-            Bytes block(size, 0);
-            const Bytes footer = Footer(length, 7);
-            std::copy(footer.begin(), footer.end(), block.end() - 16);
-            TrailerInfo info;
-            const Status status = ParseTrailer(block.data(), size, &info);
-            EXPECT_EQ(status == RC_OK, uint64_t(length) + 16 <= size && length <= 496)
-                << "size " << size << " L " << length;
+            for (uint8_t* block : {page.AtStart(), page.EndingAtEnd(size)}) {
+                memset(block, 0, size);
+                const Bytes footer = Footer(length, 7);
+                memcpy(block + size - 16, footer.data(), 16);
+                TrailerInfo info;
+                const Status status = ParseTrailer(block, size, &info);
+                EXPECT_EQ(status == RC_OK, uint64_t(length) + 16 <= size && length <= 496)
+                    << "size " << size << " L " << length;
+                EXPECT_FALSE(page.Touched()) << "read outside the block: size " << size << " L " << length;
+            }
         }
     }
 }

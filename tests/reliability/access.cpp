@@ -5,7 +5,7 @@
 #include <aclapi.h>
 
 #include "tests/support/files.h"
-#include "tests/ui/driver.h"
+#include "tests/support/driver.h"
 
 namespace {
 

@@ -122,7 +122,7 @@ void FaultScanTest::OnStatusText(const std::wstring& text, std::function<void()>
 {
     g_progress = {ShowText, SetNoRange, SetNoPosition, SetNoColor};
     // The status line shows a path as users write it (C:\..., not \\?\C:\...).
-    g_faults[text.compare(0, 4, L"\\\\?\\") == 0 ? text.substr(4) : text] = std::move(fault);
+    g_faults[Plain(text)] = std::move(fault);
 }
 
 size_t FaultScanTest::FaultsNotRun() const { return g_faults.size(); }

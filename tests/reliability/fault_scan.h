@@ -11,7 +11,7 @@
 
 #include "scan/state.h"
 #include "tests/reliability/access.h"
-#include "tests/scan/tree.h"
+#include "tests/support/tree.h"
 
 class FaultScanTest : public ::testing::Test {
 protected:

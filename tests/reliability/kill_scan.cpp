@@ -11,7 +11,7 @@
 
 #include "scan/state.h"
 #include "scan/walk.h"
-#include "tests/scan/tree.h"
+#include "tests/support/tree.h"
 
 int wmain(int argc, wchar_t** argv)
 {

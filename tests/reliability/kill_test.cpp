@@ -12,7 +12,7 @@
 
 #include "core/names.h"
 #include "core/state.h"
-#include "tests/scan/tree.h"
+#include "tests/support/tree.h"
 #include "tests/support/locker.h"
 #include "tests/ui/program.h"
 

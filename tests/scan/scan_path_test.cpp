@@ -9,7 +9,7 @@
 #include "scan/state.h"
 #include "scan/walk.h"
 #include "tests/scan/recorder.h"
-#include "tests/scan/tree.h"
+#include "tests/support/tree.h"
 
 namespace {
 
@@ -41,14 +41,12 @@ protected:
     std::wstring folder_;
 };
 
-// The folder path without its \\?\ prefix, as a user would type it.
-std::wstring Unprefixed(const std::wstring& path) { return path.substr(4); }
-
-void ScanTree(Layout layout, uint32_t seed)
+// The trailer layout is scanned as a drive (scan_drive_tests).
+TEST_F(ScanPathTest, TreeInThePlainLayoutScannedAsAFolder)
 {
     const std::wstring root = MakeScratchFolder(L"tree");
-    UseLayoutKey(layout);
-    const GeneratedTree tree = GenerateTree(root, layout, 3000, seed);
+    UseLayoutKey(Layout::kPlain);
+    const GeneratedTree tree = GenerateTree(root, Layout::kPlain, 3000, 1000);
     const Snapshot before = TakeSnapshot(root);
     ASSERT_EQ(before.size(), tree.files);
     const uint32_t seen = g_counters.filesSeen;
@@ -66,14 +64,10 @@ void ScanTree(Layout layout, uint32_t seed)
     const std::vector<std::wstring> texts = ShownTexts();
     EXPECT_EQ(texts.size(), g_counters.entriesVisited);
     ASSERT_FALSE(texts.empty());
-    EXPECT_EQ(texts.front(), Unprefixed(root) + L"\\*.*"); // as users write it
+    EXPECT_EQ(texts.front(), Plain(root) + L"\\*.*"); // as users write it
     ExpectOnlyOutputsAdded(before, TakeSnapshot(root), tree.outputs);
     RemoveTree(root);
 }
-
-TEST_F(ScanPathTest, TreeInThePlainLayoutScannedAsAFolder) { ScanTree(Layout::kPlain, 1000); }
-
-TEST_F(ScanPathTest, TreeInTheTrailerLayoutScannedAsAFolder) { ScanTree(Layout::kTrailer, 2000); }
 
 TEST_F(ScanPathTest, EmptyOrSeparatorsOnlyScanNothing)
 {
@@ -90,7 +84,7 @@ TEST_F(ScanPathTest, APathNamingOneLockedFileDecryptsNothing)
 {
     const std::wstring photos = MakePhotos();
     for (const std::wstring& path : {photos + L"\\locked-a.jpg.abcd",
-                                     Unprefixed(photos) + L"\\locked-a.jpg.abcd",
+                                     Plain(photos) + L"\\locked-a.jpg.abcd",
                                      photos + L"\\locked-a.jpg.abcd\\"}) {
         g_shown.clear();
         EXPECT_EQ(ScanPath(path.c_str()), RC_OK);
@@ -105,14 +99,14 @@ TEST_F(ScanPathTest, APathNamingOneLockedFileDecryptsNothing)
 TEST_F(ScanPathTest, FolderWithATrailingSeparatorGetsNoSecondOne)
 {
     const std::wstring photos = MakePhotos();
-    for (const std::wstring& path : {photos + L"\\", Unprefixed(photos) + L"\\"}) {
+    for (const std::wstring& path : {photos + L"\\", Plain(photos) + L"\\"}) {
         g_shown.clear();
         g_counters.filesDecrypted = 0;
         EXPECT_EQ(ScanPath(path.c_str()), RC_OK);
         EXPECT_EQ(g_counters.filesDecrypted, 2u);
         const std::vector<std::wstring> texts = ShownTexts();
         ASSERT_EQ(texts.size(), 3u);
-        EXPECT_EQ(texts[0], Unprefixed(photos) + L"\\*.*");
+        EXPECT_EQ(texts[0], Plain(photos) + L"\\*.*");
         for (const std::wstring& text : texts)
             EXPECT_EQ(text.find(L"\\\\", 2), std::wstring::npos) << Narrow(text);
         for (const wchar_t* name : {L"a.jpg", L"b.jpg"})
@@ -125,12 +119,12 @@ TEST_F(ScanPathTest, FolderPathsAreMadeFullAndPrefixed)
     const std::wstring photos = MakePhotos();
     // Forward slashes, doubled separators and "..": the walk gets the
     // cleaned full path in the \\?\ form.
-    const std::wstring messy = Unprefixed(photos) + L"//..\\photos/\\";
+    const std::wstring messy = Plain(photos) + L"//..\\photos/\\";
     EXPECT_EQ(ScanPath(messy.c_str()), RC_OK);
     EXPECT_EQ(g_counters.filesDecrypted, 2u);
     const std::vector<std::wstring> texts = ShownTexts();
     ASSERT_FALSE(texts.empty());
-    EXPECT_EQ(texts[0], Unprefixed(photos) + L"\\*.*");
+    EXPECT_EQ(texts[0], Plain(photos) + L"\\*.*");
 }
 
 class CurrentFolder {
@@ -149,14 +143,14 @@ private:
 TEST_F(ScanPathTest, RelativeFoldersAreResolvedAgainstTheCurrentFolder)
 {
     const std::wstring photos = MakePhotos();
-    const CurrentFolder current(Unprefixed(folder_));
+    const CurrentFolder current(Plain(folder_));
     for (const wchar_t* path : {L"photos", L".\\photos\\..\\photos\\", L"photos/"}) {
         g_shown.clear();
         g_counters.filesDecrypted = 0;
         EXPECT_EQ(ScanPath(path), RC_OK) << Narrow(path);
         EXPECT_EQ(g_counters.filesDecrypted, 2u) << Narrow(path);
         ASSERT_FALSE(ShownTexts().empty());
-        EXPECT_EQ(ShownTexts()[0], Unprefixed(photos) + L"\\*.*");
+        EXPECT_EQ(ShownTexts()[0], Plain(photos) + L"\\*.*");
         for (const wchar_t* name : {L"a.jpg", L"b.jpg"})
             EXPECT_TRUE(DeleteFileW((photos + L"\\" + name).c_str()));
     }
@@ -174,7 +168,7 @@ TEST_F(ScanPathTest, ArgumentMadeFullKeepsItsFolderWhenTheCurrentFolderChanges)
     wchar_t relative[] = L"photos";
     const wchar_t* made;
     {
-        const CurrentFolder start(Unprefixed(folder_));
+        const CurrentFolder start(Plain(folder_));
         made = MakeArgumentFull(relative);
     }
     EXPECT_EQ(std::wstring(made), photos);
@@ -217,7 +211,7 @@ TEST_F(ScanPathTest, FilesPast260CharactersAreReachedFromAPlainArgument)
     const std::wstring locked = folder + L"\\locked-deep.txt.abcd";
     ASSERT_GT(locked.size() - 4, 400u);
     WriteBytes(locked, LockedBytes(Layout::kPlain, Bytes(7000, 5)));
-    EXPECT_EQ(ScanPath(Unprefixed(folder_).c_str()), RC_OK);
+    EXPECT_EQ(ScanPath(Plain(folder_).c_str()), RC_OK);
     EXPECT_EQ(g_counters.filesDecrypted, 1u);
     EXPECT_EQ(ReadBytes(folder + L"\\deep.txt"), Bytes(7000, 5));
 }

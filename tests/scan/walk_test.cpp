@@ -13,13 +13,10 @@
 #include "scan/state.h"
 #include "scan/walk.h"
 #include "tests/scan/recorder.h"
-#include "tests/scan/tree.h"
+#include "tests/support/tree.h"
 #include "tests/support/locker.h"
 
 namespace {
-
-// A scratch path (\\?\C:\...) as the status line shows it: C:\...
-std::wstring AsShown(const std::wstring& path) { return path.substr(4); }
 
 class WalkTest : public RecordingTest {
 protected:
@@ -84,7 +81,7 @@ TEST_F(WalkTest, DriveScanOf64EntriesUpdatesItOnce)
     EXPECT_EQ(g_shown[1].kind, Shown::kText);
     // The text is the path of an entry handled before the 64th one.
     const std::wstring& text = g_shown[1].text;
-    EXPECT_EQ(text.compare(0, folder_.size() - 3, AsShown(folder_) + L"\\"), 0) << Narrow(text);
+    EXPECT_EQ(text.compare(0, folder_.size() - 3, Plain(folder_) + L"\\"), 0) << Narrow(text);
     EXPECT_NE(text.find(L'*'), 0u);
     EXPECT_TRUE(Exists(text)) << Narrow(text);
 }
@@ -158,7 +155,7 @@ TEST_F(WalkTest, FolderModeUpdatesOnEveryEntry)
     EXPECT_EQ(ShownTexts().size(), 13u);
     EXPECT_EQ(ShownPositions().size(), 13u);
     // The first update of a directory shows its search pattern.
-    EXPECT_EQ(ShownTexts().front(), AsShown(folder_) + L"\\*.*");
+    EXPECT_EQ(ShownTexts().front(), Plain(folder_) + L"\\*.*");
 }
 
 TEST_F(WalkTest, FolderBarStaysAt0UntilAFileIsDecryptedThenGrows)
@@ -250,7 +247,7 @@ TEST_F(WalkTest, PathEndingInASeparatorGetsNoSecondOne)
     WriteFiles(folder_, 1, 1);
     g_counters.folderMode = true;
     EXPECT_EQ(Walk(folder_ + L"\\"), RC_OK);
-    EXPECT_EQ(ShownTexts(), std::vector<std::wstring>{AsShown(folder_) + L"\\*.*"});
+    EXPECT_EQ(ShownTexts(), std::vector<std::wstring>{Plain(folder_) + L"\\*.*"});
 }
 
 TEST_F(WalkTest, MissingFolderOrAFileYieldsNothing)

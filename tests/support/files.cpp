@@ -19,6 +19,11 @@ std::wstring MakeScratchFolder(const wchar_t* tag)
     return path;
 }
 
+std::wstring Plain(const std::wstring& path)
+{
+    return path.compare(0, 4, L"\\\\?\\") == 0 ? path.substr(4) : path;
+}
+
 void RemoveTree(const std::wstring& path)
 {
     WIN32_FIND_DATAW entry;

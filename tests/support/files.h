@@ -9,6 +9,8 @@ typedef std::vector<uint8_t> Bytes;
 
 // A new, empty folder under the temporary folder, unique to this call.
 std::wstring MakeScratchFolder(const wchar_t* tag);
+// A path without the \\?\ prefix, as a user types it and the program shows it.
+std::wstring Plain(const std::wstring& path);
 void RemoveTree(const std::wstring& path);
 
 // Folders of `levels` names of `length` characters (a, b, c, ...), one in

@@ -1,16 +1,13 @@
 #include "tests/ui/program.h"
 
-const wchar_t kTitle[] = L"Felnox1 Decryptor 1.0.2.4";
+#include "ui/version.h"
+
+const wchar_t kTitle[] = L"Felnox1 Decryptor " FELNOX_VERSION_TEXT;
 const wchar_t kCaption[] = L"Felnox1decrypt";
 const wchar_t kFirstTitle[] = L"Please select original (non-encrypted) file";
 const wchar_t kSecondTitle[] = L"Please select encrypted file (locked-)";
 
 using namespace uidriver;
-
-std::wstring Plain(const std::wstring& path)
-{
-    return path.compare(0, 4, L"\\\\?\\") == 0 ? path.substr(4) : path;
-}
 
 void ProgramTest::SetUp()
 {
@@ -22,7 +19,8 @@ void ProgramTest::SetUp()
     // The tests run from the build folder; the program is built beside them.
     wchar_t built[MAX_PATH];
     GetFullPathNameW(L"ui\\felnox1decrypt.exe", MAX_PATH, built, nullptr);
-    ASSERT_TRUE(CopyFileW(built, (program_ + L"\\felnox1decrypt.exe").c_str(), FALSE))
+    exe_ = program_ + L"\\felnox1decrypt.exe";
+    ASSERT_TRUE(CopyFileW(built, exe_.c_str(), FALSE))
         << Narrow(built);
 }
 
@@ -42,7 +40,14 @@ void ProgramTest::Start(const std::wstring& argument)
 
 void ProgramTest::StartWithArguments(const std::wstring& commandLine)
 {
-    ASSERT_TRUE(process_.Start(Plain(program_) + L"\\felnox1decrypt.exe", commandLine, Plain(folder_)));
+    ASSERT_TRUE(process_.Start(Plain(exe_), commandLine, Plain(folder_)));
+    window_ = WaitForWindow(process_.id(), kTitle, kWait);
+    ASSERT_TRUE(window_) << "no main window";
+}
+
+void ProgramTest::StartByExtendedPath(const std::wstring& argument)
+{
+    ASSERT_TRUE(process_.Start(exe_, QuoteArgument(argument), Plain(folder_)));
     window_ = WaitForWindow(process_.id(), kTitle, kWait);
     ASSERT_TRUE(window_) << "no main window";
 }

@@ -6,17 +6,14 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/files.h"
-#include "tests/ui/driver.h"
+#include "tests/support/driver.h"
 
-extern const wchar_t kTitle[];
+extern const wchar_t kTitle[]; // the main window's title, with the version of ui/version.h
 extern const wchar_t kCaption[];
 extern const wchar_t kFirstTitle[];
 extern const wchar_t kSecondTitle[];
 
 enum : DWORD { kWait = 20000 };
-
-// A path without the \\?\ prefix, as a user would type it.
-std::wstring Plain(const std::wstring& path);
 
 class ProgramTest : public ::testing::Test {
 protected:
@@ -26,6 +23,8 @@ protected:
     // Starts the program with one argument (none if empty) and waits for its window.
     void Start(const std::wstring& argument);
     void StartWithArguments(const std::wstring& commandLine);
+    // Starts the program by its \\?\ path, as some launchers do.
+    void StartByExtendedPath(const std::wstring& argument);
     void PutKeyBesideProgram(const Bytes& key);
     // Puts the key beside the program, starts it on data_, presses Continue
     // and answers Yes to the key file's question: the scan begins.
@@ -43,6 +42,7 @@ protected:
     std::wstring folder_;   // scratch space of the test
     std::wstring program_;  // folder that holds the copy of the program
     std::wstring data_;     // the folder to scan
+    std::wstring exe_;      // the program, \\?\ path
     uidriver::Process process_;
     HWND window_ = nullptr;
 };

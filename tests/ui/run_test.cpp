@@ -1,4 +1,8 @@
 // The recovery run end to end: the real program, its real dialogs and boxes.
+#include <windows.h>
+
+#include <psapi.h>
+
 #include <gtest/gtest.h>
 
 #include "tests/support/locker.h"
@@ -70,6 +74,24 @@ TEST_F(RunTest, KeyFileBesideTheProgramAcceptedScansAtOnce)
     ExpectFinalCount(12);
     ExpectRecovered(samples);
     EXPECT_FALSE(FindWindowByTitle(process_.id(), kFirstTitle)) << "a file dialog appeared";
+    ExpectEndsAfterExit();
+}
+
+// Started by its \\?\ path, a program has its own path in that form; the
+// question names the key file as users write it.
+TEST_F(RunTest, KeyQuestionOfAProgramStartedByItsExtendedPathShowsTheUserForm)
+{
+    PutKeyBesideProgram(KeyFileFormB(keystream_));
+    StartByExtendedPath(Plain(data_));
+    wchar_t own[4 * MAX_PATH];
+    ASSERT_NE(GetModuleFileNameExW(process_.handle(), nullptr, own, 4 * MAX_PATH), 0u);
+    if (std::wstring(own).compare(0, 4, L"\\\\?\\") != 0) {
+        ExpectEndsAfterExit();
+        GTEST_SKIP() << "this platform gives the program its plain path: " << Narrow(own) << " (docs/wine.md)";
+    }
+    PressContinue();
+    Answer(KeyQuestion(), IDYES);
+    ExpectFinalCount(0);
     ExpectEndsAfterExit();
 }
 

@@ -111,7 +111,6 @@ TEST_F(TextsTest, EveryTextPresentAsQuotedWithItsConversions)
 
     // Texts with a single form.
     EXPECT_STREQ(kMessageCaption, L"Felnox1decrypt");
-    EXPECT_STREQ(kWindowTitle, L"Felnox1 Decryptor 1.0.2.4");
     EXPECT_STREQ(kBannerLine, L"Trojan.Felnox.1 decryptor");
     g_russianUi = false;
     const std::wstring closing = UiText(TEXT_CLOSING_LINES);

@@ -39,9 +39,52 @@ TEST_F(WindowTest, ShowsTheIntroductionAndTheBarAtRest)
     const std::wstring intro = GetControlText(window_, 1006);
     EXPECT_EQ(intro.find(L"Free utility to recover files crypted by Trojan.Felnox.1\r\n\r\n"), 0u);
     EXPECT_NE(intro.find(L"<AS IS>"), std::wstring::npos);
-    int low = -1, high = -1;
-    EXPECT_TRUE(GetProgressRange(window_, &low, &high));
+    // The long introduction scrolls and cannot be typed over.
+    const LONG style = GetWindowLongW(GetDlgItem(window_, 1006), GWL_STYLE);
+    EXPECT_TRUE(style & ES_READONLY);
+    EXPECT_TRUE(style & WS_VSCROLL);
+    // The bar is there and empty (its range is set when a scan starts); the status line is there.
+    int low = -1, high = -1, position = -1;
+    ASSERT_TRUE(GetProgressRange(window_, &low, &high));
+    ASSERT_TRUE(GetProgressPos(window_, &position));
+    EXPECT_EQ(position, low);
+    EXPECT_LT(low, high);
+    EXPECT_TRUE(FindChildByClass(window_, L"msctls_statusbar32"));
     EXPECT_TRUE(IsControlEnabled(window_, 1000));
+    ExpectEndsAfterExit();
+}
+
+// A DLL planted beside the program is not found by a load by name made in
+// the program's process once its window is up: the search was restricted
+// before the window, the file dialogs or the key question could load one.
+TEST_F(WindowTest, DllSearchSkipsTheProgramsFolder)
+{
+    wchar_t built[MAX_PATH];
+    GetFullPathNameW(L"tests\\ui\\felnox_probe.dll", MAX_PATH, built, nullptr);
+    const std::wstring planted = program_ + L"\\felnox_probe.dll";
+    ASSERT_TRUE(CopyFileW(built, planted.c_str(), FALSE)) << Narrow(built);
+    // Unrestricted, this process finds the probe beside its own exe: the search works here.
+    HMODULE own = LoadLibraryW(L"felnox_probe.dll");
+    ASSERT_TRUE(own) << "the probe beside the tests does not load";
+    FreeLibrary(own);
+    DeleteFileW((std::wstring(built) + L".loaded").c_str());
+
+    Start(Plain(data_));
+    // LoadLibraryW on a thread of the program, as any of its code would call it.
+    const wchar_t name[] = L"felnox_probe.dll";
+    void* remoteName = VirtualAllocEx(process_.handle(), nullptr, sizeof name, MEM_COMMIT, PAGE_READWRITE);
+    ASSERT_TRUE(remoteName);
+    ASSERT_TRUE(WriteProcessMemory(process_.handle(), remoteName, name, sizeof name, nullptr));
+    const auto loadLibrary = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW")));
+    HANDLE thread = CreateRemoteThread(process_.handle(), nullptr, 0, loadLibrary, remoteName, 0, nullptr);
+    ASSERT_TRUE(thread);
+    EXPECT_EQ(WaitForSingleObject(thread, kWait), WAIT_OBJECT_0);
+    DWORD loaded = 1;
+    GetExitCodeThread(thread, &loaded);
+    CloseHandle(thread);
+    EXPECT_EQ(loaded, 0u) << "the program loaded a DLL from its own folder";
+    EXPECT_FALSE(Exists(planted + L".loaded"));
     ExpectEndsAfterExit();
 }
 
@@ -80,7 +123,7 @@ TEST_F(WindowTest, RussianLocaleShowsRussianButtonsAndIntroduction)
     Start(Plain(data_));
     EXPECT_EQ(Narrow(GetControlText(window_, 1000)), u8"Продолжить");
     EXPECT_EQ(Narrow(GetControlText(window_, 1001)), u8"Выход");
-    EXPECT_EQ(Narrow(GetText(window_)), "Felnox1 Decryptor 1.0.2.4");
+    EXPECT_EQ(GetText(window_), kTitle);
     const std::string intro = Narrow(GetControlText(window_, 1006));
     EXPECT_EQ(intro.find(u8"Бесплатная утилита для восстановления файлов после Trojan.Felnox.1\r\n\r\n"), 0u);
     EXPECT_NE(intro.find(u8"<как есть>"), std::string::npos);

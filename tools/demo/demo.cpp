@@ -10,7 +10,7 @@
 #include <string>
 
 #include "tests/support/locker.h"
-#include "tests/ui/driver.h"
+#include "tests/support/driver.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tests/scan/tree.h"
+#include "tests/support/tree.h"
 
 #include <windows.h>
 
