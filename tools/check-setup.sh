@@ -12,6 +12,9 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/felnox-check-setup.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 fake="$work/bin"
 mkdir "$fake"
+# A tree of its own, so that what set-up keeps in build/ stays out of ours.
+mkdir -p "$work/tree/tools"
+cp "$root/tools/setup.sh" "$work/tree/tools/"
 
 # The required packages, as setup.sh lists them.
 eval "$(sed -n '/^required=(/,/)/p' "$root/tools/setup.sh")"
@@ -101,7 +104,7 @@ for row in "${cases[@]}"; do
 
   got=0
   FAKE="$state" FAKE_BROKEN_I386="$broken" FAKE_UNAVAILABLE="$unavailable" FELNOX_SETUP_IA32="$ia32" \
-    PATH="$fake:$PATH" "$root/tools/setup.sh" >"$state/out" 2>&1 || got=$?
+    PATH="$fake:$PATH" "$work/tree/tools/setup.sh" >"$state/out" 2>&1 || got=$?
 
   [ "$got" = "$status" ] || fail "exit status $got, not $status"
   if [ -z "$pattern" ]; then
@@ -116,6 +119,14 @@ for row in "${cases[@]}"; do
   if [ "$status" = 0 ]; then
     left=$(printf '%s\n' "${required[@]}" | grep -vxFf "$state/installed" | tr '\n' ' ') || true
     [ -z "$left" ] || fail "required packages not installed: $left"
+  fi
+  # The reason is kept for the test runs to report, and only while it holds.
+  missing_file="$work/tree/build/wine32-missing.txt"
+  if [ "$status" = 0 ] && [ "$wine32" = no ]; then
+    grep -qxF "setup: 32-bit Wine not installed: $(cat "$missing_file" 2>/dev/null)" "$state/out" ||
+      fail "the reason kept in build/ is not the one reported"
+  elif [ "$wine32" = yes ] && [ -e "$missing_file" ]; then
+    fail "a reason kept in build/ though wine32:i386 is installed"
   fi
   has_wine32=no
   if grep -qx 'wine32:i386' "$state/installed"; then has_wine32=yes; fi

@@ -78,17 +78,26 @@ if [ ${#missing[@]} -gt 0 ]; then
   fi
 fi
 
-# Says in one line why 32-bit Wine (the MISSING packages) is not installed,
-# or that it is; never fails.
+# Why 32-bit Wine is not here, for the test runs to report (tools/wine-env.sh).
+wine32_missing="$root/build/wine32-missing.txt"
+
+# Says in one line why 32-bit Wine is not installed, and keeps the reason.
+not_installed() {
+  echo "setup: 32-bit Wine not installed: $1"
+  mkdir -p "$root/build"
+  echo "$1" >"$wine32_missing"
+}
+
+# Installs 32-bit Wine (the MISSING packages) or says why not; never fails.
 install_optional() {
   local added=0 reason
   if ! kernel_runs_x86; then
-    echo "setup: 32-bit Wine not installed: this machine's kernel runs no 32-bit x86 code"
+    not_installed "this machine's kernel runs no 32-bit x86 code"
     return 0
   fi
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     if ! dpkg --add-architecture i386 >"$log" 2>&1; then
-      echo "setup: 32-bit Wine not installed: dpkg did not add the i386 architecture: $(head -n1 "$log")"
+      not_installed "dpkg did not add the i386 architecture: $(head -n1 "$log")"
       return 0
     fi
     added=1
@@ -97,19 +106,24 @@ install_optional() {
   update_index
   if apt-get "${apt_options[@]}" install -y "$@" >"$log" 2>&1; then
     echo "setup: installed 32-bit Wine ($*)"
+    rm -f "$wine32_missing"
     return 0
   fi
   reason=$(first_error "apt-get install failed")
   # What apt says of the install ("held broken packages") means little
   # without the index that failed before it.
   [ -n "$index_error" ] && reason="$reason; before it: $index_error"
-  echo "setup: 32-bit Wine not installed: $reason"
+  not_installed "$reason"
   # An architecture that brought nothing would only slow every later update.
   [ "$added" = 0 ] || dpkg --remove-architecture i386 >/dev/null 2>&1 || true
 }
 
 mapfile -t missing < <(missing_of "${optional[@]}")
-[ ${#missing[@]} -eq 0 ] || install_optional "${missing[@]}"
+if [ ${#missing[@]} -eq 0 ]; then
+  rm -f "$wine32_missing"
+else
+  install_optional "${missing[@]}"
+fi
 
 # Wine garbles non-ASCII file names unless it runs under a UTF-8 locale;
 # the interface language is tested under Russian, and under Ukrainian and
