@@ -67,11 +67,22 @@ kernel_runs_x86() {
   return $status
 }
 
+# wine64 recommends wine32, which apt takes from the i386 architecture (a
+# gigabyte) wherever that has been added, even on a kernel that cannot run
+# it: whether to install it is for the optional part to decide.
+held_back() {
+  dpkg --print-foreign-architectures | grep -qx i386 || return 0
+  [ -n "$(missing_of wine32:i386)" ] || return 0
+  apt-cache show wine32:i386 >/dev/null 2>&1 || return 0
+  echo wine32:i386-
+}
+
 mapfile -t missing < <(missing_of "${required[@]}")
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
   update_index
-  if ! apt-get "${apt_options[@]}" install -y "${missing[@]}" >"$log" 2>&1; then
+  mapfile -t hold < <(held_back)
+  if ! apt-get "${apt_options[@]}" install -y "${missing[@]}" ${hold[@]+"${hold[@]}"} >"$log" 2>&1; then
     cat "$log" >&2
     echo "setup: required packages could not be installed: $(missing_of "${missing[@]}" | tr '\n' ' ')($(first_error "apt-get install failed"))" >&2
     exit 1
