@@ -5,7 +5,7 @@
 # runs 32-bit ("windows-x86").
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/tools/setup.sh"
+[ -n "${FELNOX_SETUP_DONE:-}" ] || "$root/tools/setup.sh"
 cd "$root"
 for preset in windows windows-x86; do
   cmake --preset "$preset" "$@" >/dev/null

@@ -5,8 +5,9 @@
 # Fails on any difference.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-# The copy has no .git: give it the time of this tree's commit.
-SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct)}
+# The copy has no .git: give it the time stamp that build/ was made with
+# (from SOURCE_DATE_EPOCH, the commit or the fixed time, CMakeLists.txt).
+SOURCE_DATE_EPOCH=$(cat "$root/build/windows/source-date-epoch.txt")
 export SOURCE_DATE_EPOCH
 work=$(mktemp -d "${TMPDIR:-/tmp}/felnox-reproducible.XXXXXX")
 trap 'rm -rf "$work"' EXIT

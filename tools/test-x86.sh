@@ -5,8 +5,8 @@
 # 32-bit program. Their reports go into RESULTS, named with the suffix _x86.
 # The scanner's own tests stay 64-bit, to keep the suite short: their one
 # 32-bit concern, the redirection of System32, needs a 64-bit prefix. Where
-# the machine runs no 32-bit code at all, the two count as skipped and the
-# script says why.
+# 32-bit Wine is not installed or the machine runs no 32-bit code at all,
+# the two count as skipped and the script says why.
 #
 #   tools/test-x86.sh RESULTS     (tools/test.sh calls it, with its display)
 set -euo pipefail
@@ -18,11 +18,13 @@ export FELNOX_WINEPREFIX="$root/build/wineprefix-x86"
 . "$root/tools/wine-env.sh"
 
 if [ "$FELNOX_WINE32" != 1 ]; then
-  reason="this machine runs no 32-bit x86 code: wine32 cannot start"
+  reason=$FELNOX_WINE32_MISSING
   echo "32-bit tests skipped: $reason"
+  # apt's messages, which the reason may quote, can hold XML's own characters.
+  message=$(sed -e 's/&/\&amp;/g' -e 's/</\&lt;/g' -e 's/>/\&gt;/g' -e 's/"/\&quot;/g' <<<"$reason")
   for test in "${tests[@]}"; do
     printf '<testsuites><testsuite name="%s_x86"><testcase name="%s_x86" classname="x86"><skipped message="%s"/></testcase></testsuite></testsuites>\n' \
-      "$test" "$test" "$reason" >"$results/${test}_x86.xml"
+      "$test" "$test" "$message" >"$results/${test}_x86.xml"
   done
   exit 0
 fi

@@ -6,7 +6,9 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 export FELNOX_SUITE_START=${FELNOX_SUITE_START:-$(date +%s)}
-"$root/tools/setup.sh"
+# Once a run: not again under xvfb-run, nor in tools/build.sh.
+[ -n "${FELNOX_SETUP_DONE:-}" ] || "$root/tools/setup.sh"
+export FELNOX_SETUP_DONE=1
 . "$root/tools/wine-env.sh"
 with_xvfb "$0" "$@"
 "$root/tools/build.sh"
@@ -36,6 +38,11 @@ x86_start=$(date +%s)
 echo "32-bit tests wall time: $(( $(date +%s) - x86_start )) s"
 
 echo "suite wall time: $(( $(date +%s) - FELNOX_SUITE_START )) s"
+# What this machine went without, and the tests skipped for it.
+if [ "$FELNOX_WINE32" != 1 ]; then
+  echo "optional part missing: $FELNOX_WINE32_MISSING"
+  echo "skipped for it: $(cd "$build/results" && grep -l '<skipped' -- *_x86.xml | sed 's/\.xml$//' | paste -sd' ')"
+fi
 # CTest counts one test per executable; count the cases too. This stays the last line.
 python3 "$root/tools/count-results.py" "$build/ctest-junit.xml" "$build/results" || status=1
 exit $status

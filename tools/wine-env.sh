@@ -13,10 +13,16 @@ case "$LC_ALL" in *.UTF-8|*.utf8) ;; *) export LC_ALL=C.UTF-8 ;; esac
 # (IA-32 emulation off, as under some hypervisors) refuses that loader, so
 # there `wine` and the tools built on it (wineboot, winepath) go to wine64
 # directly, and FELNOX_WINE32 stays 0: the 32-bit exe cannot be run here.
-export FELNOX_WINE32=0
+# FELNOX_WINE32_MISSING then says why, with tools/setup.sh's reason where it
+# did not install wine32.
+export FELNOX_WINE32=0 FELNOX_WINE32_MISSING=
 if [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
   FELNOX_WINE32=1
-elif [ -x /usr/lib/wine/wine ]; then
+elif [ ! -x /usr/lib/wine/wine ]; then
+  FELNOX_WINE32_MISSING="32-bit Wine not installed: $(cat "$root/build/wine32-missing.txt" 2>/dev/null ||
+                                                      echo "wine32:i386 is missing")"
+else
+  FELNOX_WINE32_MISSING="32-bit Wine cannot start: this machine's kernel runs no 32-bit x86 code"
   wine64_only="$root/build/wine64-only"
   mkdir -p "$wine64_only"
   for name in wine wine-stable; do
