@@ -327,7 +327,7 @@ TEST_F(WalkTest, AFileThatTakesLongToCopyIsNamedBeforeItsCopy)
     WriteFiles(folder_, 5, 10);
     const std::wstring locked = folder_ + L"\\locked-big.bin.abcd";
     WriteBytes(locked, LockedBytes(Layout::kPlain, Bytes(kLongCopyBytes, 0x5A)));
-    g_longFileShown = AsShown(locked);
+    g_longFileShown = Plain(locked);
     g_longFileCopy = folder_ + L"\\" + OutputName(Layout::kPlain, L"locked-big.bin.abcd");
     for (const bool folderMode : {true, false}) {
         SCOPED_TRACE(folderMode ? "folder scan" : "drive scan");
