@@ -196,7 +196,9 @@ TEST_F(DriveTest, ArgumentFormsOfDriveCScanItAsADrive)
         if (!walked)
             continue;
         const std::vector<std::wstring> texts = ShownTexts();
-        EXPECT_EQ(texts.size(), g_counters.entriesVisited / 64);
+        // One update per 64 entries, and one more before each file long
+        // to copy (C: holds some of Wine's large DLLs).
+        EXPECT_GE(texts.size(), g_counters.entriesVisited / 64);
         EXPECT_GT(texts.size(), 5u);
         for (const std::wstring& text : texts)
             EXPECT_EQ(_wcsnicmp(text.c_str(), L"C:\\", 3), 0) << Narrow(text);
