@@ -11,10 +11,11 @@
 
 namespace {
 
+// Held, as the decryptor holds it: others may only read it meanwhile.
 HANDLE OpenLocked(const std::wstring& path)
 {
-    return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 bool Seek(HANDLE file, int64_t offset, DWORD origin)
@@ -39,6 +40,7 @@ struct StepFile {
     std::wstring output;    // the steps' own output, beside the decrypted copy
     std::wstring temporary; // where that output is built before it takes its name
     uint32_t trailer;       // the key's trailer length, 0 in the plain layout
+    HANDLE copy;            // the output, open from the head's step to the rename's
 };
 
 uint8_t g_head[kBenchHead + kBenchTrailer];
@@ -56,9 +58,16 @@ bool ReadHead(StepFile* file)
     return ok;
 }
 
+DWORD CALLBACK GoOn(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE,
+                    HANDLE, void*)
+{
+    return PROGRESS_CONTINUE;
+}
+
 bool CopyToTemporaryName(StepFile* file)
 {
-    return CopyFileW(file->locked->c_str(), file->temporary.c_str(), TRUE) != 0;
+    return CopyFileExW(file->locked->c_str(), file->temporary.c_str(), GoOn, nullptr, nullptr,
+                       COPY_FILE_FAIL_IF_EXISTS) != 0;
 }
 
 bool SetAttributes(HANDLE file, DWORD attributes)
@@ -71,8 +80,9 @@ bool SetAttributes(HANDLE file, DWORD attributes)
 bool WriteHeadWhileHidden(StepFile* file)
 {
     HANDLE out = CreateFileW(file->temporary.c_str(),
-                             GENERIC_WRITE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, 0, nullptr,
-                             OPEN_EXISTING, 0, nullptr);
+                             GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+    file->copy = out;
     FILE_BASIC_INFO copy;
     DWORD written = 0;
     bool done = out != INVALID_HANDLE_VALUE &&
@@ -81,13 +91,25 @@ bool WriteHeadWhileHidden(StepFile* file)
                 WriteFile(out, g_head, kBenchHead, &written, nullptr);
     if (done && file->trailer != 0)
         done = Seek(out, -int64_t(file->trailer), FILE_END) && SetEndOfFile(out);
-    done = done && SetAttributes(out, copy.FileAttributes);
-    return CloseHandle(out) && done;
+    return done && SetAttributes(out, copy.FileAttributes);
 }
 
-bool MoveIntoPlace(StepFile* file)
+// Through the handle the head was written by, with the full path, as the
+// decryptor gives a copy its name.
+bool RenameAndClose(StepFile* file)
 {
-    return MoveFileExW(file->temporary.c_str(), file->output.c_str(), 0) != 0;
+    union {
+        FILE_RENAME_INFO info;
+        uint8_t bytes[sizeof(FILE_RENAME_INFO) + sizeof(wchar_t) * MAX_PATH];
+    } rename = {};
+    const size_t length = file->output.size();
+    bool done = length < MAX_PATH;
+    if (done) {
+        file->output.copy(rename.info.FileName, length);
+        rename.info.FileNameLength = DWORD(sizeof(wchar_t) * length);
+        done = SetFileInformationByHandle(file->copy, FileRenameInfo, &rename, sizeof rename) != 0;
+    }
+    return CloseHandle(file->copy) && done;
 }
 
 struct Step {
@@ -103,13 +125,12 @@ struct Step {
 const Step kSteps[] = {
     {"open the locked file, read its head, close",
      "open the locked file, read its head and trailer, close", ReadHead},
-    {"CopyFileW to a fresh temporary name beside it",
-     "CopyFileW to a fresh temporary name beside it", CopyToTemporaryName},
-    {"open the copy, hide it, write the head, show it, close it",
-     "open the copy, hide it, write the head, cut the trailer, show it, close it",
-     WriteHeadWhileHidden},
-    {"move it to its final name (MoveFileExW, never replacing)",
-     "move it to its final name (MoveFileExW, never replacing)", MoveIntoPlace},
+    {"CopyFileExW to a fresh temporary name beside it",
+     "CopyFileExW to a fresh temporary name beside it", CopyToTemporaryName},
+    {"open the copy, hide it, write the head, show it",
+     "open the copy, hide it, write the head, cut the trailer, show it", WriteHeadWhileHidden},
+    {"rename it through its handle (never replacing), close it",
+     "rename it through its handle (never replacing), close it", RenameAndClose},
 };
 const size_t kStepCount = sizeof kSteps / sizeof kSteps[0];
 
@@ -124,7 +145,7 @@ bool OneFile(const LockedSet& set, size_t i, size_t first, Round* round)
     const std::wstring& locked = set.locked[i];
     const std::wstring copy = set.outputs[i] + L".copy"; // the floor's fresh name
     StepFile file = {&locked, set.outputs[i] + L".steps", set.outputs[i] + L".steps-tmp",
-                     g_key.reference.totalLength};
+                     g_key.reference.totalLength, INVALID_HANDLE_VALUE};
     auto steps = [&](size_t from, size_t to) {
         for (size_t k = from; k < to; ++k)
             if (!Timed([&] { return kSteps[k].run(&file); }, &round->steps[k]))
