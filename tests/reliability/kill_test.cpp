@@ -119,10 +119,13 @@ Progress Look(const std::wstring& folder, const std::vector<LargeFile>& files)
 }
 
 // Polls every millisecond until the condition holds; false when the
-// process ended first.
+// process ended first. The condition is asked once a poll: a state as short
+// as a copy in the making may be gone by a second look.
 bool WaitWhileRunning(const Process& process, const std::function<bool()>& condition)
 {
-    return WaitUntil([&] { return !process.IsRunning() || condition(); }, 60000, 1) && condition();
+    bool met = false;
+    WaitUntil([&] { return (met = condition()) || !process.IsRunning(); }, 60000, 1);
+    return met;
 }
 
 class KillTest : public ::testing::TestWithParam<Layout> {
