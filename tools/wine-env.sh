@@ -88,6 +88,9 @@ wine_start() {
   cp /usr/share/wine/fonts/tahoma.ttf "$root/build/wine-fonts/" 2>/dev/null || true
   export FELNOX_TAHOMA
   FELNOX_TAHOMA=$(cd "$WINEPREFIX/drive_c" && winepath -w "$root/build/wine-fonts/tahoma.ttf")
+  # Wine draws the caption's close button with Marlett, which it loads from
+  # the prefix's Fonts folder only: without it the button shows an "r".
+  cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 }
 
 wine_stop() {
