@@ -88,10 +88,6 @@ wine_start() {
   cp /usr/share/wine/fonts/tahoma.ttf "$root/build/wine-fonts/" 2>/dev/null || true
   export FELNOX_TAHOMA
   FELNOX_TAHOMA=$(cd "$WINEPREFIX/drive_c" && winepath -w "$root/build/wine-fonts/tahoma.ttf")
-  # A new prefix starts its services in the background; a window opened
-  # meanwhile waits some 10 s for the RPC service it fails to start
-  # ("err:ole:start_rpcss"). Asking for the service once here settles them.
-  (cd "$WINEPREFIX/drive_c" && wine net start RpcSs </dev/null >/dev/null 2>&1) || true
   # Wine draws the caption's close button with Marlett, which it loads from
   # the prefix's Fonts folder only: without it the button shows an "r".
   cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
