@@ -64,14 +64,21 @@ wine_prefix_make() {
   # tests take root's capabilities from it). The wineserver reports on its
   # standard error each Unix error it has no Windows code for, such as the
   # names too long for Linux that some tests make.
+  local sealed=(env HOME="$fixtures/wine-home" XDG_CONFIG_HOME= ${wine_wrapper[@]+"${wine_wrapper[@]}"})
   ${wine_wrapper[@]+"${wine_wrapper[@]}"} wineserver -p </dev/null >/dev/null 2>&1
-  HOME="$fixtures/wine-home" XDG_CONFIG_HOME= ${wine_wrapper[@]+"${wine_wrapper[@]}"} \
-    wineboot --init </dev/null >/dev/null 2>&1
+  "${sealed[@]}" wineboot --init </dev/null >/dev/null 2>&1
+  # Making a prefix boots it twice, and the second boot starts a second
+  # service manager beside the first. With two, every process that needs
+  # the RPC service (any that opens a window) waits 10 s for it in vain. A
+  # new wineserver boots the finished prefix once, with the next process.
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  ${wine_wrapper[@]+"${wine_wrapper[@]}"} wineserver -p </dev/null >/dev/null 2>&1
   # Without a window manager Wine would wait for one each time a window is
   # hidden, and nobody would draw the title bars that screenshots show.
   # (From C:, a current folder that the sealed prefix can see.)
   (cd "$WINEPREFIX/drive_c" &&
-   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 &&
+   "${sealed[@]}" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 &&
    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f </dev/null >/dev/null 2>&1)
   "$root/tools/check-prefix.sh" "$WINEPREFIX" "$fixtures" "${folders[@]}" >/dev/null
 }
