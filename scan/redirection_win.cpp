@@ -17,31 +17,28 @@ Function Kernel32Function(const char* name)
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
 }
 
-// Looked up once: the walk stops the redirection around every file call.
+// Looked up once, while the program starts, since the walk stops the
+// redirection around every file call. Not in a function's static: a guarded
+// static brings the C++ runtime's thread library and exception support into
+// the exe.
 struct RedirectionCalls {
     DisableRedirection disable;
     RevertRedirection revert;
 };
 
-const RedirectionCalls& Calls()
-{
-    static const RedirectionCalls calls = {
-        Kernel32Function<DisableRedirection>("Wow64DisableWow64FsRedirection"),
-        Kernel32Function<RevertRedirection>("Wow64RevertWow64FsRedirection")};
-    return calls;
-}
+const RedirectionCalls g_calls = {
+    Kernel32Function<DisableRedirection>("Wow64DisableWow64FsRedirection"),
+    Kernel32Function<RevertRedirection>("Wow64RevertWow64FsRedirection")};
 
 } // namespace
 
 bool StopFileSystemRedirection(void** cookie)
 {
-    const RedirectionCalls& calls = Calls();
-    return calls.disable && calls.revert && calls.disable(cookie);
+    return g_calls.disable && g_calls.revert && g_calls.disable(cookie);
 }
 
 void RestoreFileSystemRedirection(void* cookie)
 {
-    const RedirectionCalls& calls = Calls();
-    if (calls.revert)
-        calls.revert(cookie);
+    if (g_calls.revert)
+        g_calls.revert(cookie);
 }

@@ -112,6 +112,14 @@ const char* const kNewerThanWindows7[] = {
     "SetProcessDpiAwarenessContext", "AdjustWindowRectExForDpi", "SystemParametersInfoForDpi",
     "GetSystemMetricsForDpi", "EnableNonClientDpiScaling"};
 
+// Imported only by the C++ runtime's own machinery: exception unwinding,
+// and the POSIX threads library (its vectored handler, its threads). The
+// program throws nothing and starts its one thread with CreateThread; any
+// of them means that something (a guarded static, a std:: facility) brought
+// that machinery in, and with it half as much exe again.
+const char* const kRuntimeMachinery[] = {"RaiseException", "AddVectoredExceptionHandler",
+                                         "_beginthreadex"};
+
 template <size_t n>
 bool Lists(const char* const (&list)[n], const std::string& name)
 {
@@ -148,6 +156,14 @@ TEST_P(ProgramLoading, StartsOnWindows7Sp1)
     EXPECT_EQ(header.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
     EXPECT_EQ(header.MajorOperatingSystemVersion * 100 + header.MinorOperatingSystemVersion, 601);
     EXPECT_EQ(header.MajorSubsystemVersion * 100 + header.MinorSubsystemVersion, 601);
+}
+
+TEST_P(ProgramLoading, CarriesNoExceptionOrThreadLibraryRuntime)
+{
+    const PeFile pe(exe_);
+    for (const std::string& dll : pe.Imports())
+        for (const std::string& function : pe.ImportedFunctions(dll))
+            EXPECT_FALSE(Lists(kRuntimeMachinery, function)) << "imports " << function << " from " << dll;
 }
 
 INSTANTIATE_TEST_SUITE_P(, ProgramLoading, ::testing::ValuesIn(kPrograms));
