@@ -3,6 +3,7 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer.
 #
 #   tools/fuzz.sh [SECONDS]   each target for SECONDS (default 600), two at a time
+#                             (FELNOX_FUZZ_JOBS at a time, if set)
 #
 # The seeds in tests/fuzz/corpus are read, never written; what a run learns
 # stays in build/fuzz/corpus. Prints, per target, the executions and
@@ -26,7 +27,7 @@ targets=$(cd "$root/tests/fuzz" && ls fuzz_*.cpp | sed 's/\.cpp$//')
 report=${FELNOX_FUZZ_REPORT:-$build/junit.xml}
 status=0
 # The closing statistics are the last lines of a long output: keep them.
-ctest --test-dir "$build" -j2 --timeout $((seconds + 300)) --output-junit "$report" \
+ctest --test-dir "$build" -j"${FELNOX_FUZZ_JOBS:-2}" --timeout $((seconds + 300)) --output-junit "$report" \
       --test-output-size-passed 65536 --test-output-size-failed 65536 \
       --test-output-truncation head >/dev/null || status=$?
 python3 - "$report" <<'PY'

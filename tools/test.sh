@@ -29,7 +29,9 @@ fi
 
 export FELNOX_FUZZ_SECONDS=${FELNOX_FUZZ_SECONDS:-60}
 status=0
-ctest --test-dir "$build" --output-on-failure --timeout 600 \
+# Two at a time: the fuzzers, and beside them the other tests one by one
+# (tests/CMakeLists.txt).
+ctest --test-dir "$build" -j2 --output-on-failure --timeout 600 \
       --output-junit "$build/ctest-junit.xml" || status=$?
 
 # The 32-bit exe under 32-bit Wine, where the machine runs 32-bit code.
