@@ -13,3 +13,15 @@ bool StopFileSystemRedirection(void** cookie);
 
 // Restores it on the same thread.
 void RestoreFileSystemRedirection(void* cookie);
+
+// Returns call() made with the redirection stopped, where it can be.
+template <typename Call>
+auto WithoutRedirection(Call call) -> decltype(call())
+{
+    void* cookie = nullptr;
+    const bool stopped = StopFileSystemRedirection(&cookie);
+    const auto result = call();
+    if (stopped)
+        RestoreFileSystemRedirection(cookie);
+    return result;
+}

@@ -81,13 +81,10 @@ DisplayPace g_pace;
 
 bool ReadIdentity(const wchar_t* path, DirectoryIdentity* identity)
 {
-    void* redirection = nullptr;
-    const bool redirected = StopFileSystemRedirection(&redirection);
-    HANDLE directory = CreateFileW(path, FILE_READ_ATTRIBUTES,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (redirected)
-        RestoreFileSystemRedirection(redirection);
+    HANDLE directory = WithoutRedirection([path] {
+        return CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    });
     if (directory == INVALID_HANDLE_VALUE)
         return false;
     BY_HANDLE_FILE_INFORMATION info;
@@ -172,11 +169,7 @@ bool OpenLevel(wchar_t* buffer, uint32_t length, WalkLevel* level)
     if (length == 0 || buffer[length - 1] != L'\\')
         buffer[nameStart++] = L'\\';
     wmemcpy(buffer + nameStart, L"*.*", 4);
-    void* redirection = nullptr;
-    const bool redirected = StopFileSystemRedirection(&redirection);
-    HANDLE find = FindFirstFileW(buffer, &g_entry);
-    if (redirected)
-        RestoreFileSystemRedirection(redirection);
+    HANDLE find = WithoutRedirection([buffer] { return FindFirstFileW(buffer, &g_entry); });
     if (find == INVALID_HANDLE_VALUE)
         return false;
     *level = {find, nameStart, length, kIdentityUnknown, {}};
@@ -220,16 +213,6 @@ void ShowUpdateNow(const wchar_t* buffer)
     g_statusPosition = BarPosition(g_counters);
     g_held = true;
     ShowHeldUpdate();
-}
-
-bool DecryptedHere(wchar_t* buffer, uint32_t nameStart)
-{
-    void* redirection = nullptr;
-    const bool redirected = StopFileSystemRedirection(&redirection);
-    const bool decrypted = DecryptLockedFile(buffer, nameStart) == RC_OK;
-    if (redirected)
-        RestoreFileSystemRedirection(redirection);
-    return decrypted;
 }
 
 uint64_t TickCountMs()
@@ -289,7 +272,8 @@ Status WalkDirectory(wchar_t* buffer)
                 if (size >= kLongCopyBytes)
                     ShowUpdateNow(buffer);
                 g_counters.processedBytes += size;
-                if (!TooSmallToBeLocked(g_key, size) && DecryptedHere(buffer, level.nameStart))
+                if (!TooSmallToBeLocked(g_key, size) &&
+                    WithoutRedirection([&] { return DecryptLockedFile(buffer, level.nameStart); }) == RC_OK)
                     ++g_counters.filesDecrypted;
                 ++g_counters.filesSeen;
                 if (g_counters.folderMode)

@@ -7,9 +7,10 @@
 //
 // g_scanThread is the scan thread's handle: created by the recovery run,
 // released by Exit or the end of the session once the scan has ended, else
-// waited for by the entry point (all on the interface thread). g_scanEnded is set by the scan thread when its scan is over,
-// before the final count; the window reads it when the session ends, to know
-// whether a file may still be in hand.
+// waited for by the entry point (all on the interface thread). g_scanEnded
+// is set by the scan thread when its scan is over, before the final count;
+// the window reads it when the session ends, to know whether a file may
+// still be in hand.
 #pragma once
 
 #include <windows.h>
