@@ -8,10 +8,17 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
+# The fonts are the ones a Wine installed with its recommended packages
+# brings, and all the fonts it then has: Wine draws "MS Shell Dlg" with
+# Liberation Sans, the layout test measures with Wine's Tahoma and the count
+# box's close button is Wine's Marlett. Without them (apt's
+# --no-install-recommends) the window is drawn in DejaVu Sans, wider, and
+# every picture in docs/ differs.
 required=(
   cmake make git g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
   wine wine64 xvfb xauth googletest locales python3
+  fonts-wine fonts-liberation fonts-dejavu-core
   clang libclang-rt-14-dev llvm-14 clang-tidy-14
 )
 optional=(wine32:i386)
