@@ -8,10 +8,19 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
+# The fonts are all those a Wine installed with its recommended packages
+# has, and the pictures in docs/ are drawn with them: Wine draws "MS Shell
+# Dlg" with Liberation Sans, the count box's close button with Wine's
+# Marlett, and the layout test measures with Wine's Tahoma. fonts-wine and
+# fonts-liberation come only as Wine's recommendations; fonts-dejavu-core
+# comes with fontconfig, unless fonts-liberation stands in for it. Without
+# them (apt's --no-install-recommends) the window is drawn in another font,
+# 540 pixels wide instead of 464, and every picture differs.
 required=(
   cmake make git g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
   wine wine64 xvfb xauth googletest locales python3
+  fonts-wine fonts-liberation fonts-dejavu-core
   clang libclang-rt-14-dev llvm-14 clang-tidy-14
 )
 optional=(wine32:i386)

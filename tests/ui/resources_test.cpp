@@ -89,7 +89,7 @@ TEST_F(BuiltProgram, BannersAndIconLoadAsTheWindowAndExplorerLoadThem)
     EXPECT_GE(ExtractIconExW(path_, -1, nullptr, nullptr, 0), 1u);
 }
 
-TEST_F(BuiltProgram, ManifestAsksForNoElevationAndCommonControls6)
+TEST_F(BuiltProgram, ManifestNamesEachWindowsAndAsksForNoElevation)
 {
     HRSRC found = FindResourceW(module_, MAKEINTRESOURCEW(1), RT_MANIFEST);
     ASSERT_TRUE(found);
@@ -98,8 +98,12 @@ TEST_F(BuiltProgram, ManifestAsksForNoElevationAndCommonControls6)
     EXPECT_NE(text.find("level=\"asInvoker\""), std::string::npos);
     EXPECT_NE(text.find("name=\"Microsoft.Windows.Common-Controls\""), std::string::npos);
     EXPECT_NE(text.find("version=\"6.0.0.0\""), std::string::npos);
-    // Without Windows 10's id, Windows 10 and 11 treat the program as one for 8.1.
-    EXPECT_NE(text.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"), std::string::npos);
+    // Microsoft's ids of Windows 7, 8, 8.1 and 10/11: a Windows whose id is
+    // missing gives the program the behaviour it keeps for older programs
+    // (without 10's, Windows 10 and 11 treat it as one for 8.1).
+    for (const char* id : {"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+                           "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
+        EXPECT_NE(text.find(std::string("<supportedOS Id=\"") + id + "\"/>"), std::string::npos) << id;
     // Only per-monitor v2, which the window handles; per-monitor v1 ("true/pm")
     // would leave its scaling on a second monitor to a program that does not do it.
     EXPECT_NE(text.find("PerMonitorV2"), std::string::npos);
