@@ -73,7 +73,7 @@ HANDLE g_neighbourHeld;
 decltype(&CopyFileExW) g_copyFile;
 
 BOOL WINAPI CopyThenWaitForTheNeighbour(const wchar_t* from, const wchar_t* to, LPPROGRESS_ROUTINE progress,
-                                         void* data, BOOL* cancel, DWORD flags)
+                                        void* data, BOOL* cancel, DWORD flags)
 {
     const BOOL copied = g_copyFile(from, to, progress, data, cancel, flags);
     const wchar_t* name = wcsrchr(to, L'\\');

@@ -49,8 +49,8 @@ std::vector<LockedFile> LockFiles(const std::wstring& folder, Layout layout)
 }
 
 struct Left {
-    size_t copies = 0;       // complete copies under their final names
-    size_t temporaries = 0;  // files under a temporary name
+    size_t copies = 0;      // complete copies under their final names
+    size_t temporaries = 0; // files under a temporary name
 };
 
 // Checks what a run left in the folder, then removes the copies (not the
