@@ -119,7 +119,7 @@ TEST_P(KillTest, KilledAtEveryStepLeavesOnlyCompleteCopies)
     } kills[] = {
         {L"copying", 1, 1},   // the whole-file copy half-way
         {L"copied", 1, 1},    // the copy whole, its head locked
-        {L"decrypted", 1, 1}, // its head decrypted, the trailer not yet cut
+        {L"decrypted", 1, 1}, // its head decrypted, its trailer and name not yet done
         {L"named", 2, 0},     // under its final name, not yet closed
     };
     const std::wstring parkedName = L"felnox-kill-parked-" + std::to_wstring(GetCurrentProcessId());
