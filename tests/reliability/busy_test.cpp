@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
+
 #include "core/state.h"
 #include "tests/reliability/fault_scan.h"
+#include "tests/reliability/imports.h"
 #include "tests/support/huge.h"
 #include "tests/support/locker.h"
 #include "tests/ui/program.h"
@@ -24,9 +27,11 @@ public:
         const std::wstring tag = std::to_wstring(GetCurrentProcessId());
         const std::wstring readyName = L"felnox-neighbour-ready-" + tag;
         const std::wstring stopName = L"felnox-neighbour-stop-" + tag;
+        const std::wstring heldName = L"felnox-neighbour-held-" + tag;
         ready_ = CreateEventW(nullptr, TRUE, FALSE, readyName.c_str());
         stop_ = CreateEventW(nullptr, TRUE, FALSE, stopName.c_str());
-        const std::wstring args = QuoteArgument(folder) + L" " + readyName + L" " + stopName;
+        held_ = CreateEventW(nullptr, FALSE, FALSE, heldName.c_str());
+        const std::wstring args = QuoteArgument(folder) + L" " + readyName + L" " + stopName + L" " + heldName;
         if (!process_.Start(ModuleDirectory() + L"\\felnox_neighbour.exe", args, L""))
             return;
         HANDLE either[] = {ready_, process_.handle()};
@@ -38,8 +43,11 @@ public:
         process_.WaitForExit(20000);
         CloseHandle(ready_);
         CloseHandle(stop_);
+        CloseHandle(held_);
     }
     bool Watching() const { return watching_; }
+    // Signalled each time it holds a temporary copy.
+    HANDLE HeldEvent() const { return held_; }
     // The temporary copies it held, once it has ended.
     DWORD Stop()
     {
@@ -53,9 +61,27 @@ public:
 private:
     HANDLE ready_ = nullptr;
     HANDLE stop_ = nullptr;
+    HANDLE held_ = nullptr;
     Process process_;
     bool watching_ = false;
 };
+
+// While set, each whole-file copy to a temporary name returns only once the
+// neighbour holds that copy: the decryption then meets the hold for sure,
+// rather than when the neighbour happens to win the race for the new file.
+HANDLE g_neighbourHeld;
+decltype(&CopyFileExW) g_copyFile;
+
+BOOL WINAPI CopyThenWaitForTheNeighbour(const wchar_t* from, const wchar_t* to, LPPROGRESS_ROUTINE progress,
+                                        void* data, BOOL* cancel, DWORD flags)
+{
+    const BOOL copied = g_copyFile(from, to, progress, data, cancel, flags);
+    const wchar_t* name = wcsrchr(to, L'\\');
+    if (copied && name && wcsncmp(name + 1, L"~felnox1-", 9) == 0) {
+        EXPECT_EQ(WaitForSingleObject(g_neighbourHeld, kWait), WAIT_OBJECT_0) << "the neighbour never held the copy";
+    }
+    return copied;
+}
 
 class NeighbourTest : public FaultScanTest, public ::testing::WithParamInterface<Layout> {};
 
@@ -65,16 +91,21 @@ TEST_P(NeighbourTest, EveryNewFileHeldAMomentStillGetsItsCopy)
     // them: the decryption waits for it (2 s at most per step) instead of
     // losing the file and leaving the temporary copy.
     UseLayout(GetParam());
-    // It wins the race for a copy's temporary file about one time in four.
-    for (uint32_t i = 0; i < 24; ++i)
+    enum : uint32_t { kFiles = 4 };
+    for (uint32_t i = 0; i < kFiles; ++i)
         Lock(root_, L"", L"doc" + std::to_wstring(i) + L".txt", RandomBytes((1 << 20) + 997 * i, i));
     const Snapshot before = TakeSnapshot(root_);
     Neighbour neighbour(root_);
     ASSERT_TRUE(neighbour.Watching());
+    g_neighbourHeld = neighbour.HeldEvent();
+    g_copyFile = reinterpret_cast<decltype(g_copyFile)>(
+        ReplaceImport("CopyFileExW", reinterpret_cast<void*>(CopyThenWaitForTheNeighbour)));
+    ASSERT_NE(g_copyFile, nullptr);
     Scan(root_);
+    ReplaceImport("CopyFileExW", reinterpret_cast<void*>(g_copyFile));
     const DWORD held = neighbour.Stop();
     ExpectOnlyCopiesAdded(root_, before);
-    EXPECT_GT(held, 0u) << "the neighbour never held a copy being built: nothing was tested";
+    EXPECT_EQ(held, DWORD(kFiles)) << "each copy being built is held once";
 }
 
 INSTANTIATE_TEST_SUITE_P(, NeighbourTest, ::testing::Values(Layout::kPlain, Layout::kTrailer),

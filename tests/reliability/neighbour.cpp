@@ -1,15 +1,16 @@
 // Acts as a sync client, a backup agent or an indexer does, for the fault
 // tests:
 //
-//   felnox_neighbour FOLDER READY STOP
+//   felnox_neighbour FOLDER READY STOP HELD
 //
 // Watches FOLDER and opens every file that appears in it (created or renamed
 // into it) for reading, sharing only reading, and holds it for 300 to
 // 500 ms; a file still being written, which refuses it for sharing, is
 // tried again at once, so that it is taken the moment its writer lets go.
-// Sets the named event READY once it watches, and ends when the named event
-// STOP is set. Its exit code is the number of files it held while they had
-// a temporary name of the decryptor's, 1000 and more when it failed.
+// Sets the named event READY once it watches, the named event HELD each
+// time it holds a file under a temporary name of the decryptor's, and ends
+// when the named event STOP is set. Its exit code is the number of such
+// files it held, 1000 and more when it failed.
 #include <windows.h>
 
 #include <cstdint>
@@ -66,15 +67,16 @@ bool OpenAndHold(const wchar_t* path)
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 4)
+    if (argc != 5)
         return 1000;
     HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[2]);
     HANDLE stop = OpenEventW(SYNCHRONIZE, FALSE, argv[3]);
+    HANDLE held = OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[4]);
     HANDLE folder = CreateFileW(argv[1], FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
     OVERLAPPED overlapped = {};
     overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (!ready || !stop || folder == INVALID_HANDLE_VALUE || !overlapped.hEvent)
+    if (!ready || !stop || !held || folder == INVALID_HANDLE_VALUE || !overlapped.hEvent)
         return 1001;
     const DWORD filter = FILE_NOTIFY_CHANGE_FILE_NAME;
     if (!ReadDirectoryChangesW(folder, g_changes, sizeof g_changes, FALSE, filter, nullptr, &overlapped, nullptr))
@@ -94,8 +96,10 @@ int wmain(int argc, wchar_t** argv)
             if (change->Action == FILE_ACTION_ADDED || change->Action == FILE_ACTION_RENAMED_NEW_NAME) {
                 const int length = int(change->FileNameLength / sizeof(wchar_t));
                 swprintf(path, MAX_PATH, L"%ls\\%.*ls", argv[1], length, change->FileName);
-                if (OpenAndHold(path) && wcsncmp(change->FileName, L"~felnox1-", 9) == 0)
+                if (OpenAndHold(path) && wcsncmp(change->FileName, L"~felnox1-", 9) == 0) {
                     ++heldTemporaries;
+                    SetEvent(held);
+                }
             }
             if (change->NextEntryOffset == 0)
                 break;
@@ -113,5 +117,6 @@ int wmain(int argc, wchar_t** argv)
     CloseHandle(overlapped.hEvent);
     CloseHandle(ready);
     CloseHandle(stop);
+    CloseHandle(held);
     return heldTemporaries;
 }
