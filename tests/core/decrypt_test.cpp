@@ -198,6 +198,21 @@ TEST_F(DecryptTest, SkipsHeadsLongerThanTheKeystream)
     EXPECT_EQ(ListFolder(folder_).size(), 1u);
 }
 
+// A key whose reference trailer is shorter than 20 bytes (a body of fewer
+// than 4) decrypts nothing, not even files that end in that very trailer.
+TEST_F(DecryptTest, AReferenceTrailerBelowTwentyBytesDecryptsNothing)
+{
+    const Bytes original = RandomBytes(30000, 8);
+    for (uint32_t bodyLength : {0u, 3u, 4u}) {
+        const Bytes body(body_.begin(), body_.begin() + bodyLength);
+        UseKey(KeyFileFormA(keystream_, kHead, body));
+        const std::wstring name = L"doc" + std::to_wstring(bodyLength);
+        WriteBytes(In(name), LockWithTrailer(original, keystream_, kHead, body));
+        EXPECT_EQ(Decrypt(name), bodyLength < 4 ? RC_FAILED : RC_OK) << bodyLength;
+        EXPECT_EQ(Exists(In(name + L".decrypted01")), bodyLength >= 4) << bodyLength;
+    }
+}
+
 TEST_F(DecryptTest, EmptyPlainLockedFileIsNotDecrypted)
 {
     UsePlainKey();

@@ -69,7 +69,7 @@ TEST(ParseKeyFile, BoundsTheHeadOfFormA)
         Status expected;
     };
     const Case cases[] = {
-        {32768, 496, 32768, RC_OK},           // the longest head, the longest body: 33292 bytes
+        {32768, 496, 32768, RC_OK},           // the longest head, the longest body: 33284 bytes
         {32769, 100, 32768, RC_KEY_TOO_LONG}, // announces more than the key can hold
         {0xFFFFFFFF, 100, 4000, RC_KEY_TOO_LONG},
         {0, 100, 4000, RC_FAILED},            // holds no keystream

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/derive_win.h"
 #include "core/file_win.h"
 #include "core/pair_win.h"
 #include "core/state.h"
@@ -183,6 +184,28 @@ TEST_F(FilesMatchTest, FilesThatCannotBeReadNeverMatch)
                        FILE_READ_ATTRIBUTES));
     const KeyState untouched = Sentinel();
     EXPECT_EQ(0, memcmp(&g_key, &untouched, sizeof untouched));
+}
+
+// The pair checks read nothing before N, so an original whose size is N
+// passes them unread; its head, read only for the key, then cannot be.
+TEST_F(FilesMatchTest, AnOriginalThatCannotBeReadGivesNoKey)
+{
+    const Bytes original = RandomBytes(20000, 311);
+    const std::wstring pathA = folder_ + L"\\original", pathB = folder_ + L"\\locked";
+    WriteBytes(pathA, original);
+    WriteBytes(pathB, LockWithTrailer(original, Keystream(), 20000, Body()));
+    HANDLE unreadable = CreateFileW(pathA.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    HANDLE locked = OpenForReading(pathB.c_str());
+    ASSERT_NE(unreadable, INVALID_HANDLE_VALUE);
+    ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+    g_key = Sentinel();
+    PairProblem problem = PAIR_NO_PROBLEM;
+    EXPECT_EQ(KeyFromFilePair(unreadable, locked, &problem), RC_FAILED);
+    EXPECT_EQ(problem, PAIR_SHORT_READ);
+    EXPECT_EQ(g_key.keystreamLength, Sentinel().keystreamLength) << "a key was taken";
+    CloseHandle(unreadable);
+    CloseHandle(locked);
 }
 
 } // namespace

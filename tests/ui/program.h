@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,10 @@ extern const wchar_t kCaption[];
 extern const wchar_t kFirstTitle[];
 extern const wchar_t kSecondTitle[];
 
-enum : DWORD { kWait = 20000 };
+enum : DWORD {
+    kWait = 20000,
+    kLongWait = 120000, // for what the copy of the slow file holds up
+};
 
 class ProgramTest : public ::testing::Test {
 protected:
@@ -39,10 +43,26 @@ protected:
     void PressContinue();
     void ExpectEndsAfterExit();
 
+    // The slow step of a scan, on purpose: a plain-layout locked file in data_
+    // whose copy takes long (sparse, so cheap to make), of an original of zeros.
+    void PutSlowFile(const Bytes& keystream);
+    // Holds the scan still (the program's threads but the window's suspended)
+    // in the middle of the slow file's copy: its temporary copy is there.
+    // False when the scan never came to it.
+    bool FreezeScanInSlowCopy();
+    void ThawScan();
+    // The slow file's decrypted copy, and whether it is there and complete.
+    std::wstring SlowCopyPath() const;
+    bool IsCompleteSlowCopy() const;
+
     std::wstring folder_;   // scratch space of the test
     std::wstring program_;  // folder that holds the copy of the program
     std::wstring data_;     // the folder to scan
     std::wstring exe_;      // the program, \\?\ path
     uidriver::Process process_;
     HWND window_ = nullptr;
+    std::vector<HANDLE> frozen_; // the threads FreezeScanInSlowCopy suspended
 };
+
+// The temporary copies (~felnox1-...) in the folder and below it.
+std::vector<std::wstring> TemporaryCopiesIn(const std::wstring& folder);

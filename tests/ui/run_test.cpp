@@ -3,6 +3,8 @@
 
 #include <psapi.h>
 
+#include <memory>
+
 #include <gtest/gtest.h>
 
 #include "tests/support/locker.h"
@@ -21,6 +23,12 @@ const wchar_t kNoMatch[] =
 const wchar_t kSameData[] = L"Data is selected files appears to be the same. You have to select "
                             L"encrypted file and its original version.";
 const wchar_t kUsePickedKey[] = L"Would you like to use the selected file as the decryption key?";
+const wchar_t kCannotOpen[] = L"Unable to open selected file.";
+
+// The largest key file a key can come from: form A with a head of 32768
+// bytes and a body of 496, 33284 bytes in all.
+const uint32_t kLongestHead = 32768;
+const size_t kLongestBody = 496;
 
 class RunTest : public ProgramTest {
 protected:
@@ -66,12 +74,13 @@ protected:
 
 TEST_F(RunTest, KeyFileBesideTheProgramAcceptedScansAtOnce)
 {
-    const auto samples = LockPlainTree(data_, keystream_, 12);
-    PutKeyBesideProgram(KeyFileFormB(keystream_));
+    const Bytes body = RandomBytes(kLongestBody, 15);
+    const auto samples = LockTrailerTree(data_, keystream_, kLongestHead, body, 6);
+    PutKeyBesideProgram(KeyFileFormA(keystream_, kLongestHead, body));
     Start(Plain(data_));
     PressContinue();
     Answer(KeyQuestion(), IDYES);
-    ExpectFinalCount(12);
+    ExpectFinalCount(6);
     ExpectRecovered(samples);
     EXPECT_FALSE(FindWindowByTitle(process_.id(), kFirstTitle)) << "a file dialog appeared";
     ExpectEndsAfterExit();
@@ -189,27 +198,32 @@ TEST_F(RunTest, ExitOrSessionEndWithTheFinalCountUpEndsTheProgramAtOnce)
         } else {
             ASSERT_TRUE(ClickButton(window_, 1001));
         }
-        EXPECT_TRUE(process_.WaitForExit(5000)) << "the program waited for the final count's box";
+        // The box is never answered: a program that waited for it would never end.
+        EXPECT_TRUE(process_.WaitForExit(kWait)) << "the program waited for the final count's box";
         process_.Kill();
     }
 }
 
 // A logoff that another program cancels: the query is answered, then the
-// end comes with FALSE, and the scan goes on to its end.
+// end comes with FALSE, and the scan goes on to its end. The scan is held in
+// the middle of a copy meanwhile, so it cannot end before the logoff.
 TEST_F(RunTest, ACancelledLogoffLetsTheScanFinish)
 {
-    const auto samples = LockPlainTree(data_, keystream_, 500);
+    const auto samples = LockPlainTree(data_, keystream_, 12);
+    PutSlowFile(keystream_);
     PutKeyBesideProgram(KeyFileFormB(keystream_));
     Start(Plain(data_));
     PressContinue();
     Answer(KeyQuestion(), IDYES);
+    ASSERT_TRUE(FreezeScanInSlowCopy()) << "the scan never copied the slow file";
     DWORD_PTR answer = 0;
     ASSERT_TRUE(SendMessageTimeoutW(window_, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, kWait, &answer));
     EXPECT_EQ(answer, TRUE);
     ASSERT_TRUE(SendMessageTimeoutW(window_, WM_ENDSESSION, FALSE, 0, SMTO_NORMAL, kWait, &answer));
-    ASSERT_FALSE(FindMessageBox(process_.id(), kCaption)) << "the scan ended before the logoff: nothing was tested";
-    ExpectFinalCount(500);
+    ThawScan();
+    ExpectFinalCount(13);
     ExpectRecovered(samples);
+    EXPECT_TRUE(IsCompleteSlowCopy());
     ExpectEndsAfterExit();
 }
 
@@ -247,8 +261,9 @@ TEST_F(RunTest, The32BitProgramScansTheRealSystemFolder)
 
 TEST_F(RunTest, TheKeyFileItselfPickedInTheFirstDialog)
 {
-    const auto samples = LockPlainTree(data_, keystream_, 4);
-    WriteBytes(pair_ + L"\\felnox1.key", KeyFileFormB(keystream_));
+    const Bytes body = RandomBytes(kLongestBody, 16);
+    const auto samples = LockTrailerTree(data_, keystream_, kLongestHead, body, 4);
+    WriteBytes(pair_ + L"\\felnox1.key", KeyFileFormA(keystream_, kLongestHead, body));
     Start(Plain(data_));
     PressContinue();
     Choose(kFirstTitle, pair_ + L"\\felnox1.key");
@@ -258,53 +273,78 @@ TEST_F(RunTest, TheKeyFileItselfPickedInTheFirstDialog)
     ExpectEndsAfterExit();
 }
 
-TEST_F(RunTest, RefusalsAreToldAndLeaveNoKey)
+// Every refusal is told and gives no key; and whatever the refusals before
+// it left behind, the next pair starts afresh: a key file picked and
+// declined, taken as the original of a plain-layout pair, gives the plain
+// key that recovers the folder.
+TEST_F(RunTest, RefusalsAreToldAndTheNextPairStartsAfresh)
 {
-    const Bytes small = RandomBytes(4095, 11);
-    WriteBytes(pair_ + L"\\small.txt", small);
-    const Bytes original = RandomBytes(16895, 12);
-    WriteBytes(pair_ + L"\\short.doc", original);
-    WriteBytes(pair_ + L"\\short-locked.doc", LockWithTrailer(original, keystream_, 5000, body_));
-    const Bytes unrelated = RandomBytes(16895, 13);
-    WriteBytes(pair_ + L"\\unrelated.doc", unrelated);
-
-    Start(Plain(data_));
-
-    // Too small: told, and the first dialog opens again at once.
-    PressContinue();
-    Choose(kFirstTitle, pair_ + L"\\small.txt");
-    Answer(kTooSmall, IDOK);
-    HWND again = WaitForOpen(kFirstTitle);
-    ASSERT_TRUE(again);
-    ASSERT_TRUE(CancelOpenDialog(again, kWait));
-    ExpectContinueEnabledAgain();
-
-    // Pairs that give no key: each is told, and Continue is back.
+    const auto samples = LockPlainTree(data_, keystream_, 3);
+    const Bytes zeros(kLongestHead, 0); // locks nothing: the heads stay the same
+    const auto put = [&](const wchar_t* name, const Bytes& bytes) {
+        WriteBytes(pair_ + name, bytes);
+        return pair_ + name;
+    };
+    const Bytes tiny = RandomBytes(4095, 11), small = RandomBytes(4096, 12);
+    const Bytes below = RandomBytes(16895, 13), at = RandomBytes(16896, 14), above = RandomBytes(16897, 15);
+    const std::wstring held = put(L"\\held.doc", below);
     const struct {
-        const wchar_t* locked;
+        const char* label;
+        std::wstring original;
+        std::wstring locked; // empty: refused before the second dialog
         const wchar_t* box;
     } refusals[] = {
-        {L"\\short-locked.doc", kTooSmallForTrailer}, // trailer layout, original below 16896 bytes
-        {L"\\unrelated.doc", kNoMatch},               // not one file before and after locking
-        {L"\\short.doc", kSameData},                  // the same file twice
+        {"original below 4096 bytes", put(L"\\tiny.txt", tiny), L"", kTooSmall},
+        {"trailer layout, original below 16896 bytes", put(L"\\below.doc", below),
+         put(L"\\below-locked.doc", LockWithTrailer(below, keystream_, 5000, body_)), kTooSmallForTrailer},
+        // From 16896 bytes on, refused only for heads that locking left the same.
+        {"trailer layout, original of 16896 bytes", put(L"\\at.doc", at),
+         put(L"\\at-locked.doc", LockWithTrailer(at, zeros, 5000, body_)), kSameData},
+        {"trailer layout, original of 16897 bytes", put(L"\\above.doc", above),
+         put(L"\\above-locked.doc", LockWithTrailer(above, zeros, 5000, body_)), kSameData},
+        // Right after a trailer-layout pair, whose trailer must not stay the reference.
+        {"original of 4096 bytes, twice", put(L"\\small.txt", small), pair_ + L"\\small.txt", kSameData},
+        {"unrelated files", pair_ + L"\\below.doc", put(L"\\unrelated.doc", RandomBytes(16895, 16)), kNoMatch},
+        {"original held by another program", held, L"", kCannotOpen},
+        {"locked file held by another program", pair_ + L"\\below.doc", held, kCannotOpen},
     };
+    // Open for writing, as an editor keeps its document: the program, which
+    // lets nobody write what it reads, cannot open it.
+    const std::unique_ptr<void, decltype(&CloseHandle)> holder(
+        CreateFileW(held.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                    nullptr),
+        &CloseHandle);
+    ASSERT_NE(holder.get(), INVALID_HANDLE_VALUE);
+
+    Start(Plain(data_));
     for (const auto& refusal : refusals) {
-        SCOPED_TRACE(Narrow(refusal.locked));
+        SCOPED_TRACE(refusal.label);
         PressContinue();
-        Choose(kFirstTitle, pair_ + L"\\short.doc");
-        Choose(kSecondTitle, pair_ + refusal.locked);
+        Choose(kFirstTitle, refusal.original);
+        if (!refusal.locked.empty())
+            Choose(kSecondTitle, refusal.locked);
         Answer(refusal.box, IDOK);
+        if (refusal.box == kTooSmall) {
+            // Told, and asked again at once.
+            HWND again = WaitForOpen(kFirstTitle);
+            ASSERT_TRUE(again);
+            ASSERT_TRUE(CancelOpenDialog(again, kWait));
+        }
         ExpectContinueEnabledAgain();
+        if (HasFailure())
+            return; // a pair taken wrongly has started a scan: the rows after it would only wait
     }
 
-    // A cancelled dialog ends silently.
+    // A form-A key file declined: its trailer must not stay the key's reference.
+    const Bytes keyFile = KeyFileFormA(keystream_, 20000, body_);
+    put(L"\\felnox1.key", keyFile);
+    const std::wstring lockedKeyFile = WritePlainLocked(pair_, L"felnox1.key", keyFile, keystream_);
     PressContinue();
-    HWND first = WaitForOpen(kFirstTitle);
-    ASSERT_TRUE(first);
-    ASSERT_TRUE(CancelOpenDialog(first, kWait));
-    ExpectContinueEnabledAgain();
-
-    EXPECT_EQ(ListFolder(data_).size(), 0u);
+    Choose(kFirstTitle, pair_ + L"\\felnox1.key");
+    Answer(kUsePickedKey, IDNO);
+    Choose(kSecondTitle, lockedKeyFile);
+    ExpectFinalCount(3);
+    ExpectRecovered(samples);
     ExpectEndsAfterExit();
 }
 
