@@ -27,8 +27,9 @@
 // screen for as long as the copy takes.
 //
 // In a 32-bit process on 64-bit Windows, each call that opens a file or
-// folder by name runs with System32 redirection off, and nothing else does
-// (see scan/redirection_win.h).
+// folder by a path that the system redirects (System32 and a few others)
+// runs with the redirection off, and nothing else does (see
+// scan/redirection_win.h).
 #include <windows.h>
 
 #include <cwchar>
@@ -81,7 +82,7 @@ DisplayPace g_pace;
 
 bool ReadIdentity(const wchar_t* path, DirectoryIdentity* identity)
 {
-    HANDLE directory = WithoutRedirection([path] {
+    HANDLE directory = WithoutRedirection(path, [path] {
         return CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     });
@@ -169,7 +170,7 @@ bool OpenLevel(wchar_t* buffer, uint32_t length, WalkLevel* level)
     if (length == 0 || buffer[length - 1] != L'\\')
         buffer[nameStart++] = L'\\';
     wmemcpy(buffer + nameStart, L"*.*", 4);
-    HANDLE find = WithoutRedirection([buffer] { return FindFirstFileW(buffer, &g_entry); });
+    HANDLE find = WithoutRedirection(buffer, [buffer] { return FindFirstFileW(buffer, &g_entry); });
     if (find == INVALID_HANDLE_VALUE)
         return false;
     *level = {find, nameStart, length, kIdentityUnknown, {}};
@@ -273,7 +274,9 @@ Status WalkDirectory(wchar_t* buffer)
                     ShowUpdateNow(buffer);
                 g_counters.processedBytes += size;
                 if (!TooSmallToBeLocked(g_key, size) &&
-                    WithoutRedirection([&] { return DecryptLockedFile(buffer, level.nameStart); }) == RC_OK)
+                    WithoutRedirection(buffer, [&] {
+                        return DecryptLockedFile(buffer, level.nameStart);
+                    }) == RC_OK)
                     ++g_counters.filesDecrypted;
                 ++g_counters.filesSeen;
                 if (g_counters.folderMode)
