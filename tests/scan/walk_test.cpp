@@ -9,9 +9,11 @@
 #include <gtest/gtest.h>
 
 #include "core/state.h"
+#include "scan/entry.h"
 #include "scan/progress.h"
 #include "scan/state.h"
 #include "scan/walk.h"
+#include "scan/walk_win.h"
 #include "tests/scan/recorder.h"
 #include "tests/support/tree.h"
 #include "tests/support/locker.h"
@@ -28,6 +30,8 @@ protected:
     }
     void TearDown() override
     {
+        g_findFirstFile = FindFirstFileW;
+        g_findNextFile = FindNextFileW;
         RemoveTree(folder_);
         RecordingTest::TearDown();
     }
@@ -221,6 +225,104 @@ TEST_F(WalkTest, TrailerLayoutSkipsOnlyFilesShorterThanTheTrailer)
     EXPECT_EQ(g_counters.processedBytes, 2 * lockedEmpty.size() - 1);
     EXPECT_EQ(ReadBytes(folder_ + L"\\empty.decrypted01"), Bytes());
     EXPECT_EQ(ListFolder(folder_).size(), 3u);
+}
+
+// What the walk decides from a file's entry before anything opens it. The
+// attributes are those Windows gives the files of a cloud folder: an
+// online-only OneDrive file is unpinned (0x100000) and recalled on data
+// access (0x400000); "Always keep on this device" pins it (0x80000).
+TEST(SkipUnopened, FilesTooShortAndInTheTrailerLayoutRemoteOnes)
+{
+    const struct {
+        Layout layout;
+        uint64_t size; // 0: the key's trailer, 1: one byte less, else as given
+        uint32_t attributes;
+        bool skipped;
+    } cases[] = {
+        {Layout::kTrailer, 100000, 0, false},
+        {Layout::kTrailer, 100000, 0x2 | 0x4 | 0x20 | 0x200 | 0x2000, false}, // hidden, system, sparse...
+        {Layout::kTrailer, 100000, 0x80000 | 0x20, false},
+        {Layout::kTrailer, 100000, 0x400000 | 0x100000 | 0x20, true},
+        {Layout::kTrailer, 100000, 0x400000, true},
+        {Layout::kTrailer, 100000, 0x40000, true},
+        {Layout::kTrailer, 100000, 0x1000, true},
+        {Layout::kTrailer, 0, 0, false},
+        {Layout::kTrailer, 1, 0, true},
+        {Layout::kPlain, 100000, 0x400000 | 0x40000 | 0x1000, false}, // the name decides
+        {Layout::kPlain, 1, 0, false},
+    };
+    for (const auto& c : cases) {
+        UseLayoutKey(c.layout);
+        const uint64_t trailer = LockedBytes(Layout::kTrailer, Bytes()).size();
+        const uint64_t size = c.size == 0 ? trailer : c.size == 1 ? trailer - 1 : c.size;
+        EXPECT_EQ(SkipUnopened(g_key, size, c.attributes), c.skipped)
+            << (c.layout == Layout::kPlain ? "plain " : "trailer ") << size << " bytes, attributes 0x"
+            << std::hex << c.attributes;
+    }
+}
+
+// Wine keeps no cloud attributes on its files: the enumeration the walk
+// reads gives them to the entries whose names hold "cloud", as Windows
+// reports them in a cloud folder.
+uint32_t g_cloudAttributes;
+
+void AddCloudAttributes(WIN32_FIND_DATAW* entry)
+{
+    if (wcsstr(entry->cFileName, L"cloud") != nullptr)
+        entry->dwFileAttributes |= g_cloudAttributes;
+}
+
+HANDLE WINAPI FindFirstInCloud(const wchar_t* pattern, WIN32_FIND_DATAW* entry)
+{
+    HANDLE find = FindFirstFileW(pattern, entry);
+    if (find != INVALID_HANDLE_VALUE)
+        AddCloudAttributes(entry);
+    return find;
+}
+
+BOOL WINAPI FindNextInCloud(HANDLE find, WIN32_FIND_DATAW* entry)
+{
+    const BOOL found = FindNextFileW(find, entry);
+    if (found)
+        AddCloudAttributes(entry);
+    return found;
+}
+
+// A scan must not download the user's cloud: in the trailer layout a file
+// whose data is remote is never opened (its valid trailer stays unread, no
+// copy is made), yet counted as seen with its bytes. In the plain layout a
+// locked name is opened wherever the data lies.
+TEST_F(WalkTest, RemoteFilesAreLeftUnopenedInTheTrailerLayoutOnly)
+{
+    const struct {
+        Layout layout;
+        uint32_t attributes;
+        const wchar_t* locked;
+        const wchar_t* copy;
+        bool opened;
+    } cases[] = {
+        {Layout::kTrailer, 0x400000 | 0x100000 | 0x20, L"cloud.doc", L"cloud.decrypted01.doc", false},
+        {Layout::kTrailer, 0x80000 | 0x20, L"cloud.doc", L"cloud.decrypted01.doc", true},
+        {Layout::kPlain, 0x400000 | 0x100000 | 0x20, L"locked-cloud.doc.abcd", L"cloud.doc", true},
+    };
+    g_findFirstFile = FindFirstInCloud;
+    g_findNextFile = FindNextInCloud;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << Narrow(c.locked) << ", attributes 0x" << std::hex << c.attributes);
+        UseLayoutKey(c.layout);
+        const Bytes original = RandomBytes(20000, 5);
+        const Bytes locked = LockedBytes(c.layout, original);
+        WriteBytes(folder_ + L"\\" + c.locked, locked);
+        g_cloudAttributes = c.attributes;
+        g_counters = {};
+        EXPECT_EQ(WalkAsDrive(folder_, 1000000), RC_OK);
+        EXPECT_EQ(g_counters.filesSeen, 1u);
+        EXPECT_EQ(g_counters.processedBytes, locked.size());
+        EXPECT_EQ(g_counters.filesDecrypted, c.opened ? 1u : 0u);
+        EXPECT_EQ(Exists(folder_ + L"\\" + c.copy), c.opened);
+        RemoveTree(folder_);
+        ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
+    }
 }
 
 TEST_F(WalkTest, PathOf32768CharactersIsAttempted)
