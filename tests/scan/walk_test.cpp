@@ -2,6 +2,7 @@
 // the arithmetic of the bar, the path limit, the stop request.
 #include <windows.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <memory>
 #include <set>
@@ -15,8 +16,9 @@
 #include "scan/walk.h"
 #include "scan/walk_win.h"
 #include "tests/scan/recorder.h"
-#include "tests/support/tree.h"
+#include "tests/support/huge.h"
 #include "tests/support/locker.h"
+#include "tests/support/tree.h"
 
 namespace {
 
@@ -86,18 +88,42 @@ TEST_F(WalkTest, DriveScanOf64EntriesUpdatesItOnce)
     // The text is the path of an entry handled before the 64th one.
     const std::wstring& text = g_shown[1].text;
     EXPECT_EQ(text.compare(0, folder_.size() - 3, Plain(folder_) + L"\\"), 0) << Narrow(text);
-    EXPECT_NE(text.find(L'*'), 0u);
+    EXPECT_EQ(text.find(L'*'), std::wstring::npos) << Narrow(text);
     EXPECT_TRUE(Exists(text)) << Narrow(text);
 }
 
-TEST_F(WalkTest, DriveScanUpdatesOnEvery64thEntry)
+// The bar and the status line move while the walk goes on, not only at its
+// end: an update every 64 entries in a drive scan, of which the window gets
+// one per 30 ms of the display clock, and the last when the walk ends.
+TEST_F(WalkTest, BarAndStatusLineMoveDuringTheScanAtTheDisplayPace)
 {
-    WriteFiles(folder_, 200, 1);
-    EXPECT_EQ(WalkAsDrive(folder_, 1000), RC_OK);
-    EXPECT_EQ(ShownTexts().size(), 3u);
-    // After 63, 127 and 191 files of one byte each.
-    EXPECT_EQ(ShownPositions(), (std::vector<uint32_t>{63 * 256 / 1000, 127 * 256 / 1000,
-                                                       191 * 256 / 1000}));
+    WriteFiles(folder_, 256, 100);
+    const struct {
+        uint64_t stepMs; // the clock's advance from one update to the next
+        std::vector<uint32_t> positions;
+    } cases[] = {
+        // 25600 bytes in all: before the 64th, 128th, 192nd and 256th entry,
+        // 63, 127, 191 and 255 files of 100 bytes have been seen.
+        {1000, {63, 127, 191, 255}},
+        {30, {63, 127, 191, 255}},
+        {29, {63, 191, 255}}, // the second 29 ms after the first: held back
+        {15, {63, 191, 255}},
+        {0, {63, 255}},       // the first at once, the last when the walk ends
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "step " << c.stepMs << " ms");
+        g_shown.clear();
+        g_counters = {};
+        g_clockMs += 3600 * 1000; // long after the last update of the walk before
+        g_clockStepMs = c.stepMs;
+        EXPECT_EQ(WalkAsDrive(folder_, 25600), RC_OK);
+        EXPECT_EQ(ShownPositions(), c.positions);
+        const std::vector<std::wstring> texts = ShownTexts();
+        ASSERT_EQ(texts.size(), c.positions.size());
+        for (size_t i = 0; i < texts.size(); ++i)
+            EXPECT_TRUE(Exists(texts[i])) << Narrow(texts[i]);
+        EXPECT_EQ(std::set<std::wstring>(texts.begin(), texts.end()).size(), texts.size());
+    }
 }
 
 TEST_F(WalkTest, ProcessedEqualToTotalShows256)
@@ -428,9 +454,9 @@ TEST_F(WalkTest, AFileThatTakesLongToCopyIsNamedBeforeItsCopy)
 {
     WriteFiles(folder_, 5, 10);
     const std::wstring locked = folder_ + L"\\locked-big.bin.abcd";
-    WriteBytes(locked, LockedBytes(Layout::kPlain, Bytes(kLongCopyBytes, 0x5A)));
+    WriteBytes(locked, LockedBytes(Layout::kPlain, Bytes(16 << 20, 0x5A)));
     g_longFileShown = Plain(locked);
-    g_longFileCopy = folder_ + L"\\" + OutputName(Layout::kPlain, L"locked-big.bin.abcd");
+    g_longFileCopy = folder_ + L"\\big.bin";
     for (const bool folderMode : {true, false}) {
         SCOPED_TRACE(folderMode ? "folder scan" : "drive scan");
         g_counters = {};
@@ -443,6 +469,45 @@ TEST_F(WalkTest, AFileThatTakesLongToCopyIsNamedBeforeItsCopy)
         EXPECT_EQ(g_counters.filesDecrypted, 1u);
         EXPECT_TRUE(g_namedBeforeItsCopy);
         DeleteFileW(g_longFileCopy.c_str());
+    }
+}
+
+// Which files count as long to copy, by their 64-bit size: each named
+// before it is handed over, even when the display holds every other update
+// back; and their bytes counted in full for the bar, past 4 GiB too, where
+// the low 32 bits of the size alone would say 100 bytes.
+TEST_F(WalkTest, FilesOf16MiBAndMoreAreNamedAndCountedByTheirFullSize)
+{
+    const struct {
+        uint64_t size;
+        bool named;
+    } cases[] = {
+        {(16 << 20) - 1, false},
+        {16 << 20, true},
+        {(uint64_t(4) << 30) + 100, true},
+    };
+    const Bytes head = RandomBytes(4096, 7);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.size << " bytes");
+        // Two of them, sparse and not locked (nothing is copied): the second
+        // is named with the bar at half.
+        const std::wstring folder = folder_ + L"\\" + std::to_wstring(c.size);
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+        std::vector<std::wstring> paths;
+        for (const wchar_t* name : {L"\\a.bin", L"\\b.bin"}) {
+            ASSERT_TRUE(WriteHugePlainLocked(folder + name, c.size, head));
+            paths.push_back(Plain(folder + name));
+        }
+        g_shown.clear();
+        g_counters = {};
+        g_clockStepMs = 0; // the clock stands still
+        EXPECT_EQ(WalkAsDrive(folder, 2 * c.size), RC_OK);
+        EXPECT_EQ(g_counters.processedBytes, 2 * c.size);
+        std::vector<std::wstring> texts = ShownTexts();
+        std::sort(texts.begin(), texts.end());
+        EXPECT_EQ(texts, c.named ? paths : std::vector<std::wstring>{});
+        EXPECT_EQ(ShownPositions(), c.named ? std::vector<uint32_t>({0, 128}) : std::vector<uint32_t>());
+        RemoveTree(folder);
     }
 }
 
@@ -459,7 +524,7 @@ uint64_t ReadClockThatMayStop()
 }
 
 // However fast the clock runs against the entries, the paced display sends
-// no two texts or bar positions within one interval, but for a closing one
+// no two texts or bar positions within 30 ms, but for a closing one
 // that shows what was held back, and leaves the window as an update at every
 // entry would leave it. The walk's counts do not change.
 TEST_F(WalkTest, PacedDisplayKeepsTheIntervalAndEndsAsEveryUpdateWould)
@@ -501,7 +566,7 @@ TEST_F(WalkTest, PacedDisplayKeepsTheIntervalAndEndsAsEveryUpdateWould)
             EXPECT_EQ(Walk(folder_), RC_OK);
             return std::make_pair(g_shown, g_counters);
         };
-        const auto everyUpdate = walk(kDisplayIntervalMs);
+        const auto everyUpdate = walk(1000);
         const auto paced = walk(c.stepMs);
 
         const ScanCounters& a = everyUpdate.second;
@@ -526,7 +591,7 @@ TEST_F(WalkTest, PacedDisplayKeepsTheIntervalAndEndsAsEveryUpdateWould)
                 continue;
             size_t tooSoon = 0;
             for (size_t i = 1; i + 1 < sent.size(); ++i)
-                tooSoon += sent[i].atMs - sent[i - 1].atMs < kDisplayIntervalMs;
+                tooSoon += sent[i].atMs - sent[i - 1].atMs < 30;
             EXPECT_EQ(tooSoon, 0u) << "of " << sent.size();
             EXPECT_EQ(Narrow(sent.back().text), Narrow(all.back().text));
             EXPECT_EQ(sent.back().position, all.back().position);
