@@ -4,9 +4,11 @@
 // that every folder is walked as it is, and only there: Microsoft's
 // documentation of Wow64DisableWow64FsRedirection warns that DLL loading
 // depends on the redirection and fails while it is off, and that many
-// functions load theirs late. CopyFileExW may load one (for a file that the
-// file system encrypts, for one), and a delay-loaded function whose load
-// failed stays failed after the redirection is back.
+// functions load theirs late. CopyFileExW may load one (for instance for a
+// file that the file system encrypts), and a delay-loaded function whose
+// load failed stays failed after the redirection is back. A file in a
+// redirected folder is still copied with it off: there, only that way is
+// the file the user named the one that is read.
 #pragma once
 
 // Stops the redirection on the calling thread when the path is one it

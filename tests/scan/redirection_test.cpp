@@ -53,14 +53,12 @@ TEST(Redirection, SystemFoldersButNotTheirExemptSubfolders)
         bool redirected;
     } cases[] = {
         {L"C:\\Windows\\System32", true},
-        {L"C:\\Windows\\System32\\kernel32.dll", true},
         {L"\\\\?\\c:\\windows\\system32\\drivers\\x.sys", true},
         {L"\\\\.\\C:\\WINDOWS\\SYSTEM32\\*.*", true},
         {L"C:\\Windows\\System32\\DriverStore\\FileRepository", true}, // Vista redirects it
         {L"C:\\Windows\\System32\\catroot3", true},
         {L"C:\\Windows\\System32\\drivers\\etcetera", true},
         {L"C:\\Windows\\lastgood\\System32\\a.dll", true},
-        {L"\\\\?\\C:\\Windows\\LastGood\\system32", true},
         {L"C:\\Windows\\regedit.exe", true},
         {L"\\\\?\\C:\\WINDOWS\\REGEDIT.EXE", true},
         {L"C:\\Windows\\System32\\catroot\\{F750E6C3}", false},
@@ -71,14 +69,11 @@ TEST(Redirection, SystemFoldersButNotTheirExemptSubfolders)
         {L"C:\\Windows\\lastgood\\a.dll", false},
         {L"C:\\Windows\\regedit.exe.bak", false},
         {L"C:\\Windows\\System32x", false},
-        {L"C:\\Windows\\SysWOW64\\kernel32.dll", false},
         {L"C:\\Windows\\Sysnative\\kernel32.dll", false},
         {L"C:\\Windows", false},
-        {L"C:\\Windows\\notepad.exe", false},
         {L"C:\\Windows2\\System32", false},
         {L"D:\\Windows\\System32", false},
         {L"\\\\?\\UNC\\server\\share\\Windows\\System32", false},
-        {L"C:\\Users\\Anna\\System32", false},
         {L"", false},
     };
     for (const wchar_t* windows : {L"C:\\Windows", L"C:\\Windows\\"})

@@ -269,13 +269,11 @@ TEST(SkipUnopened, FilesTooShortAndInTheTrailerLayoutRemoteOnes)
         {Layout::kTrailer, 100000, 0x2 | 0x4 | 0x20 | 0x200 | 0x2000, false}, // hidden, system, sparse...
         {Layout::kTrailer, 100000, 0x80000 | 0x20, false},
         {Layout::kTrailer, 100000, 0x400000 | 0x100000 | 0x20, true},
-        {Layout::kTrailer, 100000, 0x400000, true},
         {Layout::kTrailer, 100000, 0x40000, true},
         {Layout::kTrailer, 100000, 0x1000, true},
         {Layout::kTrailer, 0, 0, false},
         {Layout::kTrailer, 1, 0, true},
         {Layout::kPlain, 100000, 0x400000 | 0x40000 | 0x1000, false}, // the name decides
-        {Layout::kPlain, 1, 0, false},
     };
     for (const auto& c : cases) {
         UseLayoutKey(c.layout);
