@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "scan/redirection.h"
+
 namespace {
 
 using DisableRedirection = BOOL(WINAPI*)(void**);
@@ -30,11 +32,30 @@ const RedirectionCalls g_calls = {
     Kernel32Function<DisableRedirection>("Wow64DisableWow64FsRedirection"),
     Kernel32Function<RevertRedirection>("Wow64RevertWow64FsRedirection")};
 
+// The system's Windows folder, which holds every redirected path; read
+// while the program starts, for the same reason. Empty when it cannot be
+// read: then nothing counts as redirected.
+struct WindowsFolder {
+    wchar_t path[MAX_PATH];
+};
+
+WindowsFolder ReadWindowsFolder()
+{
+    WindowsFolder folder = {};
+    const UINT length = GetSystemWindowsDirectoryW(folder.path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        folder.path[0] = L'\0';
+    return folder;
+}
+
+const WindowsFolder g_windows = ReadWindowsFolder();
+
 } // namespace
 
-bool StopFileSystemRedirection(void** cookie)
+bool StopFileSystemRedirectionFor(const wchar_t* path, void** cookie)
 {
-    return g_calls.disable && g_calls.revert && g_calls.disable(cookie);
+    return g_calls.disable && g_calls.revert && IsRedirectedPath(path, g_windows.path) &&
+           g_calls.disable(cookie);
 }
 
 void RestoreFileSystemRedirection(void* cookie)

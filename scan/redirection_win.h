@@ -1,25 +1,31 @@
 // A 32-bit process on 64-bit Windows sees SysWOW64 under the name System32
-// (and the 32-bit Program Files view of some other folders). The walk turns
-// this off around each call that opens a file or folder by name, so that
-// every folder is walked as it is, and only there: a DLL loaded while it is
-// off comes from the 64-bit folder and fails, and a delay-loaded function
-// whose load failed stays failed after the redirection is back.
+// (and a few other redirected paths, scan/redirection.h). The walk turns
+// this off around each call that opens a file or folder by such a path, so
+// that every folder is walked as it is, and only there: Microsoft's
+// documentation of Wow64DisableWow64FsRedirection warns that DLL loading
+// depends on the redirection and fails while it is off, and that many
+// functions load theirs late. CopyFileExW may load one (for instance for a
+// file that the file system encrypts), and a delay-loaded function whose
+// load failed stays failed after the redirection is back. A file in a
+// redirected folder is still copied with it off: there, only that way is
+// the file the user named the one that is read.
 #pragma once
 
-// Stops the redirection on the calling thread; true if it did, with what
-// RestoreFileSystemRedirection needs in *cookie. False in a process that is
-// not redirected, and on Windows without the call.
-bool StopFileSystemRedirection(void** cookie);
+// Stops the redirection on the calling thread when the path is one it
+// redirects; true if it did, with what RestoreFileSystemRedirection needs
+// in *cookie. False for any other path, in a process that is not
+// redirected, and on Windows without the call.
+bool StopFileSystemRedirectionFor(const wchar_t* path, void** cookie);
 
 // Restores it on the same thread.
 void RestoreFileSystemRedirection(void* cookie);
 
-// Returns call() made with the redirection stopped, where it can be.
+// Returns call() made with the redirection stopped where path needs it.
 template <typename Call>
-auto WithoutRedirection(Call call) -> decltype(call())
+auto WithoutRedirection(const wchar_t* path, Call call) -> decltype(call())
 {
     void* cookie = nullptr;
-    const bool stopped = StopFileSystemRedirection(&cookie);
+    const bool stopped = StopFileSystemRedirectionFor(path, &cookie);
     const auto result = call();
     if (stopped)
         RestoreFileSystemRedirection(cookie);

@@ -26,21 +26,28 @@
 // update held back then would be older than the file in hand, and stay on
 // screen for as long as the copy takes.
 //
+// Files are skipped unopened when their entry tells they cannot be locked
+// (see scan/entry.h): too short for the key's trailer, or, in the trailer
+// layout, with their data in remote storage (a cloud folder's online-only
+// files), which reading would download.
+//
 // In a 32-bit process on 64-bit Windows, each call that opens a file or
-// folder by name runs with System32 redirection off, and nothing else does
-// (see scan/redirection_win.h).
+// folder by a path that the system redirects (System32 and a few others)
+// runs with the redirection off, and nothing else does (see
+// scan/redirection_win.h).
 #include <windows.h>
 
 #include <cwchar>
 
 #include "core/decrypt.h"
-#include "core/key.h"
 #include "core/state.h"
+#include "scan/entry.h"
 #include "scan/progress.h"
 #include "scan/redirection_win.h"
 #include "scan/state.h"
 #include "scan/target.h"
 #include "scan/walk.h"
+#include "scan/walk_win.h"
 
 namespace {
 
@@ -81,7 +88,7 @@ DisplayPace g_pace;
 
 bool ReadIdentity(const wchar_t* path, DirectoryIdentity* identity)
 {
-    HANDLE directory = WithoutRedirection([path] {
+    HANDLE directory = WithoutRedirection(path, [path] {
         return CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     });
@@ -169,7 +176,7 @@ bool OpenLevel(wchar_t* buffer, uint32_t length, WalkLevel* level)
     if (length == 0 || buffer[length - 1] != L'\\')
         buffer[nameStart++] = L'\\';
     wmemcpy(buffer + nameStart, L"*.*", 4);
-    HANDLE find = WithoutRedirection([buffer] { return FindFirstFileW(buffer, &g_entry); });
+    HANDLE find = WithoutRedirection(buffer, [buffer] { return g_findFirstFile(buffer, &g_entry); });
     if (find == INVALID_HANDLE_VALUE)
         return false;
     *level = {find, nameStart, length, kIdentityUnknown, {}};
@@ -228,6 +235,8 @@ bool IsDotEntry(const wchar_t* name)
 } // namespace
 
 uint64_t (*g_displayClock)() = TickCountMs;
+HANDLE(WINAPI* g_findFirstFile)(const wchar_t*, WIN32_FIND_DATAW*) = FindFirstFileW;
+BOOL(WINAPI* g_findNextFile)(HANDLE, WIN32_FIND_DATAW*) = FindNextFileW;
 
 Status WalkDirectory(wchar_t* buffer)
 {
@@ -269,11 +278,13 @@ Status WalkDirectory(wchar_t* buffer)
                 }
             } else {
                 const uint64_t size = (uint64_t(g_entry.nFileSizeHigh) << 32) | g_entry.nFileSizeLow;
-                if (size >= kLongCopyBytes)
+                const bool open = !SkipUnopened(g_key, size, g_entry.dwFileAttributes);
+                if (open && size >= kLongCopyBytes)
                     ShowUpdateNow(buffer);
                 g_counters.processedBytes += size;
-                if (!TooSmallToBeLocked(g_key, size) &&
-                    WithoutRedirection([&] { return DecryptLockedFile(buffer, level.nameStart); }) == RC_OK)
+                if (open && WithoutRedirection(buffer, [&] {
+                        return DecryptLockedFile(buffer, level.nameStart);
+                    }) == RC_OK)
                     ++g_counters.filesDecrypted;
                 ++g_counters.filesSeen;
                 if (g_counters.folderMode)
@@ -282,7 +293,7 @@ Status WalkDirectory(wchar_t* buffer)
         }
         // The next entry: of this level, or of the nearest level above that
         // has one, closing each level that has run out.
-        while (!FindNextFileW(g_levels[depth - 1].find, &g_entry)) {
+        while (!g_findNextFile(g_levels[depth - 1].find, &g_entry)) {
             FindClose(g_levels[depth - 1].find);
             if (--depth == 0) {
                 ShowHeldUpdate();

@@ -1,7 +1,9 @@
-// Any counters: the bar positions are the exact quotients the display
-// promises (checked in 128-bit arithmetic), stay in the bar's range, and
-// a drive's denominator is never 0. Any run of a monotonic clock: at most
-// one update per interval goes to the window, and none is held longer.
+// Any counters: a bar position stays in the bar's range, is full only at
+// the end, never falls as more bytes are processed, and is the processed
+// share rounded down (bracketed in 128-bit arithmetic); a drive's
+// denominator is never 0 nor more than the volume. Any run of a monotonic
+// clock: at most one update per interval goes to the window, and none is
+// held longer. The worked examples are in tests/scan/progress_test.cpp.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -17,26 +19,35 @@ uint64_t Take64(const uint8_t* data)
     return value;
 }
 
-void CheckDrive(uint64_t processed, uint64_t total)
+// position / scale <= processed / total < (position + 1) / scale.
+bool RoundsDownTheShare(uint32_t position, uint32_t scale, uint64_t processed, uint64_t total)
+{
+    typedef unsigned __int128 Wide;
+    return Wide(position) * total <= Wide(processed) * scale &&
+           Wide(processed) * scale < Wide(position + 1) * total;
+}
+
+// more >= processed: the same scan a little later.
+void CheckDrive(uint64_t processed, uint64_t more, uint64_t total)
 {
     const uint32_t position = DriveBarPosition(processed, total);
-    uint32_t expected;
-    if (total == 0 || processed > total)
-        expected = 255;
-    else if (processed == total)
-        expected = 256;
-    else
-        expected = uint32_t((unsigned __int128)processed * 256 / total);
-    if (position != expected || position > 256)
+    if (position > 256 || (position == 256) != (processed == total && total != 0))
+        abort(); // past the bar, or one past it other than exactly at the end
+    if ((total == 0 || processed > total) && position != 255)
+        abort();
+    if (processed < total && !RoundsDownTheShare(position, 256, processed, total))
+        abort();
+    if (more <= total && DriveBarPosition(more, total) < position)
         abort();
 }
 
-void CheckFolder(uint64_t processed, uint64_t total)
+void CheckFolder(uint64_t processed, uint64_t more, uint64_t total)
 {
     const uint32_t position = FolderBarPosition(processed, total);
-    const uint32_t expected =
-        processed >= total ? 255 : uint32_t((unsigned __int128)processed * 255 / total);
-    if (position != expected || (processed < total && position > 254))
+    if (processed < total ? !RoundsDownTheShare(position, 255, processed, total) || position > 254
+                          : position != 255)
+        abort();
+    if (FolderBarPosition(more, total) < position)
         abort();
 }
 
@@ -50,11 +61,14 @@ void CheckCounters(const ScanCounters& counters)
         abort();
 }
 
-void CheckDenominator(bool known, uint64_t total, uint64_t free)
+// At least 1, at most the volume, 1 when the space is unknown, and a volume
+// with more free bytes has no more bytes in use.
+void CheckDenominator(bool known, uint64_t total, uint64_t free, uint64_t moreFree)
 {
     const uint64_t denominator = DriveDenominator(known, total, free);
-    const uint64_t used = known && total > free ? total - free : 0;
-    if (denominator != (used == 0 ? 1 : used))
+    if (denominator == 0 || (denominator > total && denominator != 1) || (!known && denominator != 1))
+        abort();
+    if (DriveDenominator(known, total, moreFree) > denominator)
         abort();
 }
 
@@ -90,12 +104,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     const uint64_t a = Take64(data), b = Take64(data + 8), c = Take64(data + 16);
     const uint8_t flags = data[24];
-    CheckDrive(a, b);
-    CheckFolder(a, b);
+    const uint64_t more = a + (c >> 40) >= a ? a + (c >> 40) : UINT64_MAX;
+    CheckDrive(a, more, b);
+    CheckFolder(a, more, b);
     // A folder scan's denominator runs 1048576 ahead of the bytes processed.
     if (a <= UINT64_MAX - 1048576)
-        CheckFolder(a, a + 1048576);
-    CheckDenominator(flags & 1, a, b);
+        CheckFolder(a, a, a + 1048576);
+    CheckDenominator(flags & 1, a, b, b + (c & 0xFFFF) >= b ? b + (c & 0xFFFF) : UINT64_MAX);
 
     ScanCounters counters;
     counters.processedBytes = a;

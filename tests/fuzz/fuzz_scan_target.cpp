@@ -1,7 +1,9 @@
 // Any command-line argument: the classification reads only up to the
 // terminator, writes the drive letter only for a drive, does not change
-// with trailing separators, the \\?\ form of a full path stays inside
-// the buffer it is made in, and the form users read gives the full path back.
+// with trailing separators; the \\?\ form of a full path stays inside
+// the buffer it is made in, is made once (made again it stays the same),
+// and the form users read gives the full path back. The worked examples
+// are in tests/scan/target_test.cpp.
 #include <cstdint>
 #include <cstdlib>
 #include <cwchar>
@@ -58,25 +60,22 @@ void CheckClassification(const std::vector<wchar_t>& path)
 }
 
 // The full path lies kExtendedPathRoom characters into the buffer, as the
-// folder scan leaves it; the result must begin with \\?\ and keep the rest.
+// folder scan leaves it. The result begins with \\?\, is terminated where
+// its length says, is at most 6 characters longer (\\server -> \\?\UNC\server)
+// and never shorter, and is its own extended form.
 void CheckExtendedForm(const std::vector<wchar_t>& full)
 {
     const size_t length = full.size() - 1;
     std::vector<wchar_t> buffer(kExtendedPathRoom);
     buffer.insert(buffer.end(), full.begin(), full.end());
     const size_t made = MakeExtendedPath(buffer.data(), length);
+    if (made >= buffer.size() || made < length || made > length + 6 || buffer[made] != 0 ||
+        wcslen(buffer.data()) != made || wmemcmp(buffer.data(), L"\\\\?\\", 4) != 0)
+        abort();
 
-    std::vector<wchar_t> expected = {L'\\', L'\\', L'?', L'\\'};
-    size_t skip = 0;
-    if (StartsWith(full, L"\\\\?\\") || StartsWith(full, L"\\\\.\\")) {
-        skip = 4;
-    } else if (StartsWith(full, L"\\\\")) {
-        expected.insert(expected.end(), {L'U', L'N', L'C', L'\\'});
-        skip = 2;
-    }
-    expected.insert(expected.end(), full.begin() + long(skip), full.end());
-    if (made != expected.size() - 1 || made >= buffer.size() ||
-        wmemcmp(buffer.data(), expected.data(), expected.size()) != 0)
+    std::vector<wchar_t> again(kExtendedPathRoom);
+    again.insert(again.end(), buffer.begin(), buffer.begin() + long(made) + 1);
+    if (MakeExtendedPath(again.data(), made) != made || wmemcmp(again.data(), buffer.data(), made + 1) != 0)
         abort();
 
     // What the user reads of it: never longer, written inside a buffer of
@@ -88,7 +87,8 @@ void CheckExtendedForm(const std::vector<wchar_t>& full)
         abort();
     const bool drive = length >= 2 && full[1] == L':' &&
                        ((full[0] >= L'A' && full[0] <= L'Z') || (full[0] >= L'a' && full[0] <= L'z'));
-    const bool server = skip == 2;
+    const bool server = length >= 2 && full[0] == L'\\' && full[1] == L'\\' &&
+                        !(length >= 4 && (full[2] == L'?' || full[2] == L'.') && full[3] == L'\\');
     if ((drive || server) && (shownLength != length || wmemcmp(shown.data(), full.data(), length) != 0))
         abort();
 }

@@ -6,6 +6,7 @@
 // deep tree is there only for a run of the last test alone.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -500,12 +501,36 @@ TEST_F(LinkTest, DriveScanThroughLoopsEndsAndDecryptsEachFileOnce)
     ExpectEachDecryptedOnce(5);
 }
 
+// Above the scanned folder: its parent, below the drive's root
+// (L:\tree\a\up leads to L:\tree), and the drive's root itself
+// (L:\other\root). Followed, either would walk the scanned folder again
+// below itself and number a second copy of each of its files.
 TEST_F(LinkTest, ALinkToAFolderAboveTheScannedFolderIsNotFollowed)
 {
-    EXPECT_EQ(ScanPath(L"\\\\?\\L:\\other"), RC_OK);
-    EXPECT_EQ(g_counters.filesDecrypted, 1u);
-    EXPECT_EQ(g_counters.entriesVisited, 2u); // the copy's locked file and the link
-    EXPECT_TRUE(Exists(copies_[4]));
+    const struct {
+        const wchar_t* folder;
+        std::vector<size_t> decrypted; // of copies_: tree, a, b, c, other
+        uint32_t entries;
+    } cases[] = {
+        // ina, up, b, inb, c, inc, back: each locked file and link once.
+        {L"\\\\?\\L:\\tree\\a", {1, 2, 3}, 7},
+        {L"\\\\?\\L:\\other", {4}, 2}, // inother and root
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.folder));
+        g_counters = {};
+        EXPECT_EQ(ScanPath(c.folder), RC_OK);
+        EXPECT_EQ(g_counters.filesDecrypted, c.decrypted.size());
+        EXPECT_EQ(g_counters.entriesVisited, c.entries);
+        for (size_t i = 0; i < copies_.size(); ++i) {
+            const bool expected = std::find(c.decrypted.begin(), c.decrypted.end(), i) != c.decrypted.end();
+            EXPECT_EQ(Exists(copies_[i]), expected) << Narrow(copies_[i]);
+            if (expected)
+                DeleteFileW(copies_[i].c_str());
+        }
+        for (const auto& entry : TakeSnapshot(Root(L'L')))
+            EXPECT_EQ(entry.first.find(L".decrypted"), std::wstring::npos) << Narrow(entry.first);
+    }
 }
 
 // The stack a piece of work uses on a thread of its own, measured by

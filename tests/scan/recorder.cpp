@@ -1,6 +1,5 @@
 #include "tests/scan/recorder.h"
 
-#include "scan/progress.h"
 #include "scan/state.h"
 
 std::vector<Shown> g_shown;
@@ -36,7 +35,7 @@ void UseTestClock()
 {
     g_displayClock = ReadTestClock;
     g_clockMs += 3600 * 1000;
-    g_clockStepMs = kDisplayIntervalMs;
+    g_clockStepMs = 1000;
 }
 
 std::vector<std::wstring> ShownTexts()

@@ -23,13 +23,14 @@ extern std::vector<Shown> g_shown;
 extern void (*g_onShown)();
 
 // The display clock while a RecordingTest runs: every reading moves
-// g_clockMs forward by g_clockStepMs, which is one display interval unless
-// the test changes it, so that by default every update is shown at once.
+// g_clockMs forward by g_clockStepMs, a second unless the test changes it,
+// so that by default every update is shown at once (the display's pace is
+// far quicker than that).
 // g_clockMs never goes back: the walk remembers its last update across tests.
 extern uint64_t g_clockMs;
 extern uint64_t g_clockStepMs;
 uint64_t ReadTestClock();
-// Makes that clock the display's, one interval a reading.
+// Makes that clock the display's, a second a reading.
 void UseTestClock();
 
 std::vector<std::wstring> ShownTexts();

@@ -2,6 +2,7 @@
 // the arithmetic of the bar, the path limit, the stop request.
 #include <windows.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <memory>
 #include <set>
@@ -9,12 +10,15 @@
 #include <gtest/gtest.h>
 
 #include "core/state.h"
+#include "scan/entry.h"
 #include "scan/progress.h"
 #include "scan/state.h"
 #include "scan/walk.h"
+#include "scan/walk_win.h"
 #include "tests/scan/recorder.h"
-#include "tests/support/tree.h"
+#include "tests/support/huge.h"
 #include "tests/support/locker.h"
+#include "tests/support/tree.h"
 
 namespace {
 
@@ -28,6 +32,8 @@ protected:
     }
     void TearDown() override
     {
+        g_findFirstFile = FindFirstFileW;
+        g_findNextFile = FindNextFileW;
         RemoveTree(folder_);
         RecordingTest::TearDown();
     }
@@ -82,18 +88,42 @@ TEST_F(WalkTest, DriveScanOf64EntriesUpdatesItOnce)
     // The text is the path of an entry handled before the 64th one.
     const std::wstring& text = g_shown[1].text;
     EXPECT_EQ(text.compare(0, folder_.size() - 3, Plain(folder_) + L"\\"), 0) << Narrow(text);
-    EXPECT_NE(text.find(L'*'), 0u);
+    EXPECT_EQ(text.find(L'*'), std::wstring::npos) << Narrow(text);
     EXPECT_TRUE(Exists(text)) << Narrow(text);
 }
 
-TEST_F(WalkTest, DriveScanUpdatesOnEvery64thEntry)
+// The bar and the status line move while the walk goes on, not only at its
+// end: an update every 64 entries in a drive scan, of which the window gets
+// one per 30 ms of the display clock, and the last when the walk ends.
+TEST_F(WalkTest, BarAndStatusLineMoveDuringTheScanAtTheDisplayPace)
 {
-    WriteFiles(folder_, 200, 1);
-    EXPECT_EQ(WalkAsDrive(folder_, 1000), RC_OK);
-    EXPECT_EQ(ShownTexts().size(), 3u);
-    // After 63, 127 and 191 files of one byte each.
-    EXPECT_EQ(ShownPositions(), (std::vector<uint32_t>{63 * 256 / 1000, 127 * 256 / 1000,
-                                                       191 * 256 / 1000}));
+    WriteFiles(folder_, 256, 100);
+    const struct {
+        uint64_t stepMs; // the clock's advance from one update to the next
+        std::vector<uint32_t> positions;
+    } cases[] = {
+        // 25600 bytes in all: before the 64th, 128th, 192nd and 256th entry,
+        // 63, 127, 191 and 255 files of 100 bytes have been seen.
+        {1000, {63, 127, 191, 255}},
+        {30, {63, 127, 191, 255}},
+        {29, {63, 191, 255}}, // the second 29 ms after the first: held back
+        {15, {63, 191, 255}},
+        {0, {63, 255}},       // the first at once, the last when the walk ends
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "step " << c.stepMs << " ms");
+        g_shown.clear();
+        g_counters = {};
+        g_clockMs += 3600 * 1000; // long after the last update of the walk before
+        g_clockStepMs = c.stepMs;
+        EXPECT_EQ(WalkAsDrive(folder_, 25600), RC_OK);
+        EXPECT_EQ(ShownPositions(), c.positions);
+        const std::vector<std::wstring> texts = ShownTexts();
+        ASSERT_EQ(texts.size(), c.positions.size());
+        for (size_t i = 0; i < texts.size(); ++i)
+            EXPECT_TRUE(Exists(texts[i])) << Narrow(texts[i]);
+        EXPECT_EQ(std::set<std::wstring>(texts.begin(), texts.end()).size(), texts.size());
+    }
 }
 
 TEST_F(WalkTest, ProcessedEqualToTotalShows256)
@@ -223,6 +253,102 @@ TEST_F(WalkTest, TrailerLayoutSkipsOnlyFilesShorterThanTheTrailer)
     EXPECT_EQ(ListFolder(folder_).size(), 3u);
 }
 
+// What the walk decides from a file's entry before anything opens it. The
+// attributes are those Windows gives the files of a cloud folder: an
+// online-only OneDrive file is unpinned (0x100000) and recalled on data
+// access (0x400000); "Always keep on this device" pins it (0x80000).
+TEST(SkipUnopened, FilesTooShortAndInTheTrailerLayoutRemoteOnes)
+{
+    const struct {
+        Layout layout;
+        uint64_t size; // 0: the key's trailer, 1: one byte less, else as given
+        uint32_t attributes;
+        bool skipped;
+    } cases[] = {
+        {Layout::kTrailer, 100000, 0, false},
+        {Layout::kTrailer, 100000, 0x2 | 0x4 | 0x20 | 0x200 | 0x2000, false}, // hidden, system, sparse...
+        {Layout::kTrailer, 100000, 0x80000 | 0x20, false},
+        {Layout::kTrailer, 100000, 0x400000 | 0x100000 | 0x20, true},
+        {Layout::kTrailer, 100000, 0x40000, true},
+        {Layout::kTrailer, 100000, 0x1000, true},
+        {Layout::kTrailer, 0, 0, false},
+        {Layout::kTrailer, 1, 0, true},
+        {Layout::kPlain, 100000, 0x400000 | 0x40000 | 0x1000, false}, // the name decides
+    };
+    for (const auto& c : cases) {
+        UseLayoutKey(c.layout);
+        const uint64_t trailer = LockedBytes(Layout::kTrailer, Bytes()).size();
+        const uint64_t size = c.size == 0 ? trailer : c.size == 1 ? trailer - 1 : c.size;
+        EXPECT_EQ(SkipUnopened(g_key, size, c.attributes), c.skipped)
+            << (c.layout == Layout::kPlain ? "plain " : "trailer ") << size << " bytes, attributes 0x"
+            << std::hex << c.attributes;
+    }
+}
+
+// Wine keeps no cloud attributes on its files: the enumeration the walk
+// reads gives them to the entries whose names hold "cloud", as Windows
+// reports them in a cloud folder.
+uint32_t g_cloudAttributes;
+
+void AddCloudAttributes(WIN32_FIND_DATAW* entry)
+{
+    if (wcsstr(entry->cFileName, L"cloud") != nullptr)
+        entry->dwFileAttributes |= g_cloudAttributes;
+}
+
+HANDLE WINAPI FindFirstInCloud(const wchar_t* pattern, WIN32_FIND_DATAW* entry)
+{
+    HANDLE find = FindFirstFileW(pattern, entry);
+    if (find != INVALID_HANDLE_VALUE)
+        AddCloudAttributes(entry);
+    return find;
+}
+
+BOOL WINAPI FindNextInCloud(HANDLE find, WIN32_FIND_DATAW* entry)
+{
+    const BOOL found = FindNextFileW(find, entry);
+    if (found)
+        AddCloudAttributes(entry);
+    return found;
+}
+
+// A scan must not download the user's cloud: in the trailer layout a file
+// whose data is remote is never opened (its valid trailer stays unread, no
+// copy is made), yet counted as seen with its bytes. In the plain layout a
+// locked name is opened wherever the data lies.
+TEST_F(WalkTest, RemoteFilesAreLeftUnopenedInTheTrailerLayoutOnly)
+{
+    const struct {
+        Layout layout;
+        uint32_t attributes;
+        const wchar_t* locked;
+        const wchar_t* copy;
+        bool opened;
+    } cases[] = {
+        {Layout::kTrailer, 0x400000 | 0x100000 | 0x20, L"cloud.doc", L"cloud.decrypted01.doc", false},
+        {Layout::kTrailer, 0x80000 | 0x20, L"cloud.doc", L"cloud.decrypted01.doc", true},
+        {Layout::kPlain, 0x400000 | 0x100000 | 0x20, L"locked-cloud.doc.abcd", L"cloud.doc", true},
+    };
+    g_findFirstFile = FindFirstInCloud;
+    g_findNextFile = FindNextInCloud;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << Narrow(c.locked) << ", attributes 0x" << std::hex << c.attributes);
+        UseLayoutKey(c.layout);
+        const Bytes original = RandomBytes(20000, 5);
+        const Bytes locked = LockedBytes(c.layout, original);
+        WriteBytes(folder_ + L"\\" + c.locked, locked);
+        g_cloudAttributes = c.attributes;
+        g_counters = {};
+        EXPECT_EQ(WalkAsDrive(folder_, 1000000), RC_OK);
+        EXPECT_EQ(g_counters.filesSeen, 1u);
+        EXPECT_EQ(g_counters.processedBytes, locked.size());
+        EXPECT_EQ(g_counters.filesDecrypted, c.opened ? 1u : 0u);
+        EXPECT_EQ(Exists(folder_ + L"\\" + c.copy), c.opened);
+        RemoveTree(folder_);
+        ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
+    }
+}
+
 TEST_F(WalkTest, PathOf32768CharactersIsAttempted)
 {
     std::wstring path = L"\\\\?\\C:\\";
@@ -326,9 +452,9 @@ TEST_F(WalkTest, AFileThatTakesLongToCopyIsNamedBeforeItsCopy)
 {
     WriteFiles(folder_, 5, 10);
     const std::wstring locked = folder_ + L"\\locked-big.bin.abcd";
-    WriteBytes(locked, LockedBytes(Layout::kPlain, Bytes(kLongCopyBytes, 0x5A)));
+    WriteBytes(locked, LockedBytes(Layout::kPlain, Bytes(16 << 20, 0x5A)));
     g_longFileShown = Plain(locked);
-    g_longFileCopy = folder_ + L"\\" + OutputName(Layout::kPlain, L"locked-big.bin.abcd");
+    g_longFileCopy = folder_ + L"\\big.bin";
     for (const bool folderMode : {true, false}) {
         SCOPED_TRACE(folderMode ? "folder scan" : "drive scan");
         g_counters = {};
@@ -341,6 +467,45 @@ TEST_F(WalkTest, AFileThatTakesLongToCopyIsNamedBeforeItsCopy)
         EXPECT_EQ(g_counters.filesDecrypted, 1u);
         EXPECT_TRUE(g_namedBeforeItsCopy);
         DeleteFileW(g_longFileCopy.c_str());
+    }
+}
+
+// Which files count as long to copy, by their 64-bit size: each named
+// before it is handed over, even when the display holds every other update
+// back; and their bytes counted in full for the bar, past 4 GiB too, where
+// the low 32 bits of the size alone would say 100 bytes.
+TEST_F(WalkTest, FilesOf16MiBAndMoreAreNamedAndCountedByTheirFullSize)
+{
+    const struct {
+        uint64_t size;
+        bool named;
+    } cases[] = {
+        {(16 << 20) - 1, false},
+        {16 << 20, true},
+        {(uint64_t(4) << 30) + 100, true},
+    };
+    const Bytes head = RandomBytes(4096, 7);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.size << " bytes");
+        // Two of them, sparse and not locked (nothing is copied): the second
+        // is named with the bar at half.
+        const std::wstring folder = folder_ + L"\\" + std::to_wstring(c.size);
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+        std::vector<std::wstring> paths;
+        for (const wchar_t* name : {L"\\a.bin", L"\\b.bin"}) {
+            ASSERT_TRUE(WriteHugePlainLocked(folder + name, c.size, head));
+            paths.push_back(Plain(folder + name));
+        }
+        g_shown.clear();
+        g_counters = {};
+        g_clockStepMs = 0; // the clock stands still
+        EXPECT_EQ(WalkAsDrive(folder, 2 * c.size), RC_OK);
+        EXPECT_EQ(g_counters.processedBytes, 2 * c.size);
+        std::vector<std::wstring> texts = ShownTexts();
+        std::sort(texts.begin(), texts.end());
+        EXPECT_EQ(texts, c.named ? paths : std::vector<std::wstring>{});
+        EXPECT_EQ(ShownPositions(), c.named ? std::vector<uint32_t>({0, 128}) : std::vector<uint32_t>());
+        RemoveTree(folder);
     }
 }
 
@@ -357,7 +522,7 @@ uint64_t ReadClockThatMayStop()
 }
 
 // However fast the clock runs against the entries, the paced display sends
-// no two texts or bar positions within one interval, but for a closing one
+// no two texts or bar positions within 30 ms, but for a closing one
 // that shows what was held back, and leaves the window as an update at every
 // entry would leave it. The walk's counts do not change.
 TEST_F(WalkTest, PacedDisplayKeepsTheIntervalAndEndsAsEveryUpdateWould)
@@ -399,7 +564,7 @@ TEST_F(WalkTest, PacedDisplayKeepsTheIntervalAndEndsAsEveryUpdateWould)
             EXPECT_EQ(Walk(folder_), RC_OK);
             return std::make_pair(g_shown, g_counters);
         };
-        const auto everyUpdate = walk(kDisplayIntervalMs);
+        const auto everyUpdate = walk(1000);
         const auto paced = walk(c.stepMs);
 
         const ScanCounters& a = everyUpdate.second;
@@ -424,7 +589,7 @@ TEST_F(WalkTest, PacedDisplayKeepsTheIntervalAndEndsAsEveryUpdateWould)
                 continue;
             size_t tooSoon = 0;
             for (size_t i = 1; i + 1 < sent.size(); ++i)
-                tooSoon += sent[i].atMs - sent[i - 1].atMs < kDisplayIntervalMs;
+                tooSoon += sent[i].atMs - sent[i - 1].atMs < 30;
             EXPECT_EQ(tooSoon, 0u) << "of " << sent.size();
             EXPECT_EQ(Narrow(sent.back().text), Narrow(all.back().text));
             EXPECT_EQ(sent.back().position, all.back().position);

@@ -54,18 +54,44 @@ size_t SizeFor(size_t i, uint32_t seed)
     }
 }
 
+// The names of the tree's files, # standing for the file's number, with
+// the names of the first two numbered copies written out: the scan's
+// expected results, not derived from the naming rule they test.
+struct NameShape {
+    const wchar_t* name;
+    const wchar_t* numbered[2];
+};
+
+const NameShape kNameShapes[] = {
+    {L"report#.doc", {L"report#.decrypted01.doc", L"report#.decrypted02.doc"}},
+    {L".hidden#", {L".decrypted01.hidden#", L".decrypted02.hidden#"}},
+    {L"..two dots#.txt", {L"..two dots#.decrypted01.txt", L"..two dots#.decrypted02.txt"}},
+    {L"отчёт_#.xls", {L"отчёт_#.decrypted01.xls", L"отчёт_#.decrypted02.xls"}},
+    {L"報告書_#.pdf", {L"報告書_#.decrypted01.pdf", L"報告書_#.decrypted02.pdf"}},
+    {L"archive#.tar.gz", {L"archive#.tar.decrypted01.gz", L"archive#.tar.decrypted02.gz"}},
+    {L"README#", {L"README#.decrypted01", L"README#.decrypted02"}},
+};
+
+std::wstring WithNumber(const wchar_t* shape, size_t i)
+{
+    std::wstring name = shape;
+    name.replace(name.find(L'#'), 1, std::to_wstring(i));
+    return name;
+}
+
 std::wstring FileName(size_t i)
 {
-    const std::wstring n = std::to_wstring(i);
-    switch (i % 7) {
-    case 0: return L"report" + n + L".doc";
-    case 1: return L".hidden" + n;
-    case 2: return L"..two dots" + n + L".txt";
-    case 3: return L"отчёт_" + n + L".xls";
-    case 4: return L"報告書_" + n + L".pdf";
-    case 5: return L"archive" + n + L".tar.gz";
-    default: return L"README" + n;
-    }
+    return WithNumber(kNameShapes[i % 7].name, i);
+}
+
+// The copy of file i, locked in the layout, when `taken` names tried
+// before are taken: the plain layout tries the name itself first, the
+// trailer layout finds it taken by the locked file.
+std::wstring CopyName(Layout layout, size_t i, unsigned taken)
+{
+    const unsigned attempt = taken + (layout == Layout::kTrailer ? 1 : 0);
+    const NameShape& shape = kNameShapes[i % 7];
+    return WithNumber(attempt == 0 ? shape.name : shape.numbered[attempt - 1], i);
 }
 
 const wchar_t* kFolderNames[] = {L"docs", L".git", L"..dots", L"Отчёты", L"写真フォルダ",
@@ -199,10 +225,10 @@ GeneratedTree GenerateTree(const std::wstring& root, Layout layout, size_t fileC
             write(locked, LockedBytes(layout, original));
             unsigned taken = 0;
             if (i % 30 == 0) { // the first name tried exists already
-                write(OutputName(layout, locked), RandomBytes(50, uint32_t(i)));
+                write(CopyName(layout, i, 0), RandomBytes(50, uint32_t(i)));
                 taken = 1;
             }
-            tree.outputs[Join(folder, OutputName(layout, locked, taken))] = original;
+            tree.outputs[Join(folder, CopyName(layout, i, taken))] = original;
             break;
         }
         case 1: // ordinary

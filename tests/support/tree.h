@@ -18,7 +18,8 @@ Bytes LockedBytes(Layout layout, const Bytes& original);
 // The name of the decrypted copy that a locked file named `name` gets when
 // `taken` of the names tried before are taken: the plain layout strips
 // "locked-" and the suffix first; the trailer layout always finds its own
-// name taken, by the locked file itself.
+// name taken, by the locked file itself. For tests whose names vary; the
+// generated tree's copies have their names written out.
 std::wstring OutputName(Layout layout, const std::wstring& lockedName, unsigned taken = 0);
 
 // Relative path (from the tree's root, no leading '\') -> bytes.
