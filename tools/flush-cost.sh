@@ -33,16 +33,7 @@ loop=$(losetup -f --show "$work/exfat.img")
 mkdir -p "$work/exfat" "$WINEPREFIX"
 mount.exfat-fuse "$loop" "$work/exfat"
 mkdir -p "$work/exfat/fixed" "$work/exfat/removable"
-cat > "$WINEPREFIX/system.reg" <<'REG'
-WINE REGISTRY Version 2
-;; All keys relative to \\Machine
-
-#arch=win64
-
-[Software\\Wine\\Drives]
-"e:"="hd"
-"u:"="floppy"
-REG
+wine_drive_types e:hd u:floppy
 wine_prefix_make "$work" "e:$work/exfat/fixed" "u:$work/exfat/removable"
 cp "$exe" "$WINEPREFIX/drive_c/"
 cd "$WINEPREFIX/drive_c"

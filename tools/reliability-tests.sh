@@ -44,16 +44,7 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 mkdir -p "$WINEPREFIX" "$work/small-disk" "$work/read-only" "$work/writable" "$work/removable" \
          "$work/network"
-cat > "$WINEPREFIX/system.reg" <<'REG'
-WINE REGISTRY Version 2
-;; All keys relative to \\Machine
-
-#arch=win64
-
-[Software\\Wine\\Drives]
-"n:"="network"
-"r:"="floppy"
-REG
+wine_drive_types n:network r:floppy
 
 # Sealed like every test prefix; Z: leads to build/, where the tests and
 # this prefix's fixtures are.
