@@ -1,13 +1,19 @@
 // How a copy is built, seen from outside the scanner: two runs at once on
 // one folder, where neither may take the other's copy in the making, so
 // every locked file gets a complete copy from each and nothing else is
-// left; and the copy hidden while it is built.
+// left; the copy hidden while it is built; and a failed copy removed even
+// when a neighbour holds it at first.
 #include <windows.h>
+
+#include <atomic>
+#include <thread>
 
 #include <gtest/gtest.h>
 
+#include "core/decrypt.h"
 #include "core/names.h"
 #include "tests/reliability/fault_scan.h"
+#include "tests/reliability/imports.h"
 #include "tests/support/driver.h"
 
 using namespace uidriver;
@@ -76,6 +82,65 @@ TEST_P(CopyTest, TheCopyIsHiddenWhileItIsBuilt)
     EXPECT_EQ(temporaries, 1u);
     scan.Kill();
     CloseHandle(parked);
+}
+
+// CopyFileExW as a copy that fails at its end while a neighbour (a sync
+// client, an antivirus) holds the new file, sharing only reading: the copy
+// is made, the neighbour takes it and marks it HIDDEN, and the call
+// reports a full disk.
+decltype(&CopyFileExW) g_realCopy;
+HANDLE g_neighbour = INVALID_HANDLE_VALUE;
+std::wstring g_held;
+HANDLE g_holding;
+
+BOOL WINAPI CopyThenFailWhileHeld(const wchar_t* from, const wchar_t* to, LPPROGRESS_ROUTINE progress,
+                                  void* data, BOOL* cancel, DWORD flags)
+{
+    if (!g_realCopy(from, to, progress, data, cancel, flags))
+        return FALSE;
+    g_neighbour = CreateFileW(to, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    g_held = to;
+    SetFileAttributesW(to, FILE_ATTRIBUTE_HIDDEN);
+    SetEvent(g_holding);
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+}
+
+using RemovalTest = FaultScanTest;
+
+TEST_F(RemovalTest, ARemovalRefusedWhileANeighbourHoldsTheCopyIsTriedAgain)
+{
+    // Each try of the removal first clears the copy's attributes (a
+    // read-only copy cannot be deleted): the neighbour marks it again after
+    // the first try and lets go only once it sees a second.
+    const std::wstring locked = Lock(root_, L"", L"doc.txt", RandomBytes(9000, 1), false);
+    const Snapshot before = TakeSnapshot(root_);
+    g_holding = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_realCopy = reinterpret_cast<decltype(g_realCopy)>(
+        ReplaceImport("CopyFileExW", reinterpret_cast<void*>(CopyThenFailWhileHeld)));
+    ASSERT_NE(g_realCopy, nullptr);
+    std::atomic<bool> done{false};
+    bool triedAgain = false;
+    std::thread neighbour([&] {
+        WaitForSingleObject(g_holding, INFINITE);
+        const auto marked = [&] { return !done && (GetFileAttributesW(g_held.c_str()) & FILE_ATTRIBUTE_HIDDEN); };
+        while (marked()) {
+        }
+        SetFileAttributesW(g_held.c_str(), FILE_ATTRIBUTE_HIDDEN);
+        while (marked()) {
+        }
+        triedAgain = !done;
+        CloseHandle(g_neighbour);
+    });
+    const Status status = DecryptLockedFile(locked.c_str(), uint32_t(root_.size() + 1));
+    done = true;
+    SetEvent(g_holding);
+    neighbour.join();
+    ReplaceImport("CopyFileExW", reinterpret_cast<void*>(g_realCopy));
+    CloseHandle(g_holding);
+    EXPECT_EQ(status, RC_FAILED);
+    EXPECT_TRUE(triedAgain) << "the removal was not tried again while the neighbour held the copy";
+    ExpectOnlyCopiesAdded(root_, before);
 }
 
 INSTANTIATE_TEST_SUITE_P(, CopyTest, ::testing::Values(Layout::kPlain, Layout::kTrailer),
