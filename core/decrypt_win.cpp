@@ -5,6 +5,7 @@
 
 #include "core/file_win.h"
 #include "core/names.h"
+#include "core/path.h"
 #include "core/state.h"
 
 namespace {
@@ -12,8 +13,8 @@ namespace {
 enum : uint32_t {
     kNumberedSuffixLength = 12,            // ".decrypted" and two digits
     kMinTrailerLength = kFooterLength + 4, // a body of 4 bytes at least
-    kTemporaryNameAttempts = 16,
     kOutputPathCapacity = kPathCapacity + kNumberedSuffixLength,
+    kExtendedDriveRootLength = 7, // "\\?\X:\"
 };
 
 enum : DWORD {
@@ -43,6 +44,14 @@ union RenameRequest {
 uint8_t g_headBuffer[kMaxHeadLength];
 wchar_t g_temporaryPath[kPathCapacity];
 RenameRequest g_rename;
+
+// The folder whose volume was last asked for its type, terminated, and
+// whether its copies are flushed: the walk hands over a folder's files one
+// after the other, so the volume is looked up once a folder.
+wchar_t g_typedFolder[kPathCapacity];
+wchar_t g_volumeRoot[kPathCapacity];
+uint32_t g_typedFolderLength = UINT32_MAX; // none yet
+bool g_typedFolderFlushes;
 
 // Checks that the locked file ends in the key's reference trailer (same body)
 // and learns this file's head length from its footer.
@@ -91,12 +100,40 @@ void RemoveCopy(const wchar_t* path)
 
 bool NameIsTaken(DWORD error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }
 
-// Called by CopyFileExW at every chunk: Exit, a logoff or a shutdown stops a
-// copy of many gigabytes at once rather than after its end. The system
-// removes the copy it cancels.
-DWORD CALLBACK StopWhenAsked(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD,
-                             HANDLE, HANDLE, void*)
+// Through the open handle: under Wine every call by path opens the file
+// once more, which costs as much as writing its head. Only the attributes
+// a program may set are passed on; compression, encryption and the like
+// belong to the file system.
+bool SetAttributes(HANDLE file, DWORD attributes)
 {
+    const DWORD settable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                           FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                           FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    attributes &= settable;
+    FILE_BASIC_INFO basic = {}; // times of zero are left as they are
+    basic.FileAttributes = attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
+    return SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic) != 0;
+}
+
+// The copy hidden, its other attributes kept; false when they cannot be had.
+bool Hide(HANDLE copy)
+{
+    FILE_BASIC_INFO basic;
+    return GetFileInformationByHandleEx(copy, FileBasicInfo, &basic, sizeof basic) &&
+           SetAttributes(copy, basic.FileAttributes | FILE_ATTRIBUTE_HIDDEN);
+}
+
+// CopyFileExW's progress routine. Its first call, as the first stream
+// begins (CALLBACK_STREAM_SWITCH), gives the new file's handle: the copy is
+// hidden from its first byte, so that a kill during the copy, its longest
+// step, leaves no visible file. Then it is called at every chunk: Exit, a
+// logoff or a shutdown stops a copy of many gigabytes at once rather than
+// after its end. The system removes the copy it cancels.
+DWORD CALLBACK HideAndStopWhenAsked(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER,
+                                    DWORD streamNumber, DWORD reason, HANDLE, HANDLE destination, void*)
+{
+    if (reason == CALLBACK_STREAM_SWITCH && streamNumber == 1)
+        Hide(destination);
     return g_stopRequested.load(std::memory_order_relaxed) ? PROGRESS_CANCEL : PROGRESS_CONTINUE;
 }
 
@@ -105,20 +142,23 @@ DWORD CALLBACK StopWhenAsked(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_
 Status CopyToTemporaryName(const wchar_t* lockedPath, uint32_t folderLength)
 {
     const uint32_t capacity = kPathCapacity - folderLength;
-    // Another run beside this one, or a temporary copy a killed run left,
-    // may hold a name: each process starts at its own.
-    const uint32_t first = GetCurrentProcessId();
+    const DWORD process = GetCurrentProcessId();
     for (uint32_t attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-        if (FormatTemporaryName(g_temporaryPath + folderLength, capacity, first + attempt) == 0)
+        if (FormatTemporaryName(g_temporaryPath + folderLength, capacity, process, attempt) == 0)
             return RC_FAILED;
         // CopyFileExW keeps what a byte copy would lose: server-side copies
         // on network shares, alternate streams, encrypted and sparse files,
         // attributes.
-        if (CopyFileExW(lockedPath, g_temporaryPath, StopWhenAsked, nullptr, nullptr,
+        if (CopyFileExW(lockedPath, g_temporaryPath, HideAndStopWhenAsked, nullptr, nullptr,
                         COPY_FILE_FAIL_IF_EXISTS))
             return RC_OK;
+        // A name taken (a copy a killed run left) was not touched: the next
+        // is tried. Any other failure may come before or after the copy was
+        // created: whatever lies under the name now is this call's, since
+        // the name existed not before and no other process makes this
+        // process's names.
         if (!NameIsTaken(GetLastError())) {
-            RemoveCopy(g_temporaryPath); // a copy that failed or was cancelled half-way
+            RemoveCopy(g_temporaryPath);
             return RC_FAILED;
         }
     }
@@ -163,29 +203,46 @@ HANDLE OpenTemporaryCopy(DWORD* cleared)
     return OpenCopyWhenFree();
 }
 
-// Through the open handle: under Wine every call by path opens the file
-// once more, which costs as much as writing its head. Only the attributes
-// a program may set are passed on; compression, encryption and the like
-// belong to the file system.
-bool SetAttributes(HANDLE file, DWORD attributes)
-{
-    const DWORD settable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                           FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
-                           FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-    attributes &= settable;
-    FILE_BASIC_INFO basic = {}; // times of zero are left as they are
-    basic.FileAttributes = attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
-    return SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic) != 0;
-}
-
 // The finished copy takes the locked file's attributes but HIDDEN and SYSTEM:
 // it is what the user came for and must be seen. SYSTEM goes with HIDDEN
 // rather than stay alone: Explorer hides a file that has both even when
 // hidden files are shown, and a recovered desktop.ini left SYSTEM alone
-// would pass for a file of Windows.
+// would pass for a file of Windows. Nor OFFLINE or TEMPORARY: a copy that
+// is all there is neither lies in remote storage nor is it to be dropped.
 DWORD FinishedAttributes(DWORD attributes)
 {
-    return attributes & ~(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    const DWORD dropped =
+        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_TEMPORARY;
+    return attributes & ~dropped;
+}
+
+// Whether copies in the locked file's folder are flushed before they take
+// their final names: on a removable volume (a USB stick with write caching)
+// or a remote one (a network share) the data may still fail to reach the
+// medium after the rename, when the stick is pulled or the connection
+// drops, and the system tells the user, not the program. On a fixed disk a
+// finished copy in the system's cache survives a kill or an Exit, and a
+// flush per copy would cost more than the copy. path's first folderLength
+// characters are its folder, with its final '\'.
+bool CopiesAreFlushed(const wchar_t* path, uint32_t folderLength)
+{
+    if (folderLength == g_typedFolderLength && wmemcmp(path, g_typedFolder, folderLength) == 0)
+        return g_typedFolderFlushes;
+    wmemcpy(g_typedFolder, path, folderLength);
+    g_typedFolder[folderLength] = 0;
+    g_typedFolderLength = folderLength;
+    // The volume's root, also for a folder under a mount point, in the
+    // \\?\ form and on a \\server\share. A drive's root is asked for in the
+    // form users write, X:\, which Windows takes alike and Wine needs: it
+    // calls any \\?\X:\ a fixed disk.
+    UINT type = DRIVE_UNKNOWN;
+    if (GetVolumePathNameW(g_typedFolder, g_volumeRoot, kPathCapacity)) {
+        const bool extendedDrive = IsExtendedPath(g_volumeRoot) &&
+                                   wcslen(g_volumeRoot) == kExtendedDriveRootLength && g_volumeRoot[5] == L':';
+        type = GetDriveTypeW(extendedDrive ? g_volumeRoot + 4 : g_volumeRoot);
+    }
+    g_typedFolderFlushes = type == DRIVE_REMOVABLE || type == DRIVE_REMOTE;
+    return g_typedFolderFlushes;
 }
 
 // Gives the finished copy the first free output name, through its handle:
@@ -225,11 +282,45 @@ bool DiscardCopy(HANDLE copy)
            SetFileInformationByHandle(copy, FileDispositionInfo, &disposition, sizeof disposition);
 }
 
+bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b)
+{
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+           a.nFileIndexLow == b.nFileIndexLow;
+}
+
+// Removes the copy from its final name after its close failed, if the file
+// there is still the one this call made: a final name is the user's, and
+// another program may have put a file of its own there meanwhile.
+void RemoveFinishedCopy(const wchar_t* path, const BY_HANDLE_FILE_INFORMATION& made)
+{
+    const ULONGLONG since = GetTickCount64();
+    HANDLE copy;
+    while ((copy = CreateFileW(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kCopySharing,
+                               nullptr, OPEN_EXISTING, 0, nullptr)) == INVALID_HANDLE_VALUE &&
+           MayTryAgain(since)) {
+    }
+    if (copy == INVALID_HANDLE_VALUE)
+        return;
+    BY_HANDLE_FILE_INFORMATION found;
+    if (GetFileInformationByHandle(copy, &found) && SameFile(found, made))
+        DiscardCopy(copy);
+    CloseHandle(copy);
+}
+
+// Flushes the copy to its medium; counted, so that the tests see which
+// volumes flush (no file system under Wine lets a flush be watched).
+bool FlushCopy(HANDLE copy)
+{
+    ++g_copiesFlushed;
+    return FlushFileBuffers(copy) != 0;
+}
+
 // Turns the temporary copy into the decrypted file, under its final name:
-// the head XORed with the keystream, the trailer cut off, then the move. The
-// copy is hidden while it is built. Only the head, the cut, the move and the
-// close decide: a share that refuses attributes still gets its file. On
-// failure the copy is removed.
+// the head XORed with the keystream, the trailer cut off, on a removable or
+// remote volume the flush, then the move. The copy is hidden while it is
+// built. Only the head, the cut, the flush, the move and the close decide:
+// a share that refuses attributes still gets its file. On failure the copy
+// is removed.
 Status FinishCopy(const wchar_t* path, uint32_t nameOffset, const wchar_t* name, size_t nameLength,
                   unsigned firstAttempt, DWORD headRead)
 {
@@ -246,13 +337,17 @@ Status FinishCopy(const wchar_t* path, uint32_t nameOffset, const wchar_t* name,
     Status status = RC_FAILED;
     if (WriteDecryptedHead(out, headRead, g_key.reference.totalLength)) {
         SetAttributes(out, FinishedAttributes(attributes | cleared));
-        status = MoveToFreeName(out, path, nameOffset, name, nameLength, firstAttempt);
+        if (!CopiesAreFlushed(path, nameOffset) || FlushCopy(out))
+            status = MoveToFreeName(out, path, nameOffset, name, nameLength, firstAttempt);
     }
     const bool discarded = Failed(status) && DiscardCopy(out);
+    BY_HANDLE_FILE_INFORMATION made;
+    const bool known = !Failed(status) && GetFileInformationByHandle(out, &made);
     if (!CloseHandle(out) && !Failed(status)) {
         // A write the system delayed (on a network share) can fail at the
         // close: the copy, under its final name by then, may be incomplete.
-        RemoveCopy(g_rename.info.FileName);
+        if (known)
+            RemoveFinishedCopy(g_rename.info.FileName, made);
         status = RC_FAILED;
     } else if (Failed(status) && !discarded) {
         RemoveCopy(g_temporaryPath);

@@ -9,7 +9,12 @@ const wchar_t kLockedPrefix[] = L"locked-";
 const wchar_t kNumberedInfix[] = L".decrypted";
 const wchar_t kTemporaryPrefix[] = L"~felnox1-";
 const wchar_t kHexDigits[] = L"0123456789abcdef";
-enum : size_t { kTemporaryPrefixLength = 9 };
+enum : size_t {
+    kTemporaryPrefixLength = 9,
+    kProcessDigits = 8,
+    kAttemptDigits = 2,
+    kAttemptAt = kTemporaryPrefixLength + kProcessDigits + 1, // after the '-'
+};
 
 enum : size_t {
     kCopyNumberDigits = 2,
@@ -25,6 +30,21 @@ bool Put(wchar_t* dst, size_t capacity, size_t* at, const wchar_t* src, size_t c
         return false;
     wmemcpy(dst + *at, src, count);
     *at += count;
+    return true;
+}
+
+// Writes number's low 4 * count bits in count lowercase hex digits.
+void PutHex(wchar_t* dst, size_t count, uint32_t number)
+{
+    for (size_t i = count; i-- > 0; number >>= 4)
+        dst[i] = kHexDigits[number & 0xF];
+}
+
+bool AreHexDigits(const wchar_t* text, size_t count)
+{
+    for (size_t i = 0; i < count; ++i)
+        if (text[i] == 0 || wcschr(kHexDigits, text[i]) == nullptr)
+            return false;
     return true;
 }
 
@@ -64,25 +84,26 @@ size_t FormatOutputName(wchar_t* dst, size_t capacity, const wchar_t* name, size
     return at;
 }
 
-size_t FormatTemporaryName(wchar_t* dst, size_t capacity, uint32_t number)
+size_t FormatTemporaryName(wchar_t* dst, size_t capacity, uint32_t process, uint32_t attempt)
 {
-    if (capacity <= kTemporaryNameLength)
+    if (capacity <= kTemporaryNameLength || attempt >= kTemporaryNameAttempts)
         return 0;
     wmemcpy(dst, kTemporaryPrefix, kTemporaryPrefixLength);
-    for (size_t i = kTemporaryNameLength; i-- > kTemporaryPrefixLength; number >>= 4)
-        dst[i] = kHexDigits[number & 0xF];
+    PutHex(dst + kTemporaryPrefixLength, kProcessDigits, process);
+    dst[kAttemptAt - 1] = L'-';
+    PutHex(dst + kAttemptAt, kAttemptDigits, attempt);
     dst[kTemporaryNameLength] = 0;
     return kTemporaryNameLength;
 }
 
 bool IsTemporaryName(const wchar_t* name, size_t length)
 {
-    if (length != kTemporaryNameLength || wcsncmp(name, kTemporaryPrefix, kTemporaryPrefixLength) != 0)
+    if (length < kTemporaryPrefixLength || wcsncmp(name, kTemporaryPrefix, kTemporaryPrefixLength) != 0)
         return false;
-    for (size_t i = kTemporaryPrefixLength; i < length; ++i)
-        if (name[i] == 0 || wcschr(kHexDigits, name[i]) == nullptr)
-            return false;
-    return true;
+    if (length == kOldTemporaryNameLength)
+        return AreHexDigits(name + kTemporaryPrefixLength, length - kTemporaryPrefixLength);
+    return length == kTemporaryNameLength && AreHexDigits(name + kTemporaryPrefixLength, kProcessDigits) &&
+           name[kAttemptAt - 1] == L'-' && AreHexDigits(name + kAttemptAt, kAttemptDigits);
 }
 
 size_t ProposeLockedPath(wchar_t* dst, size_t capacity, const wchar_t* original)

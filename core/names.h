@@ -8,11 +8,13 @@ enum : size_t {
     kLockedPrefixLength = 7,   // "locked-"
     kLockedSuffixLength = 5,   // a dot and four characters
     kMaxCopyNumber = 98,       // .decrypted01 ... .decrypted98
-    // "~felnox1-" and four hex digits. No longer than any name a copy may
-    // take (a plain-layout copy's locked file has a name of 13 characters at
-    // least, a numbered name is as long), so that it fits wherever the copy
-    // fits, also where the path length is at its limit.
-    kTemporaryNameLength = 13,
+    // "~felnox1-", the process id in eight hex digits, '-' and the attempt
+    // in two: two runs at once never meet on a name.
+    kTemporaryNameLength = 20,
+    // The form of earlier versions: "~felnox1-" and four hex digits. A copy
+    // a killed run of theirs left is still known.
+    kOldTemporaryNameLength = 13,
+    kTemporaryNameAttempts = 16,
 };
 
 // Plain layout: "locked-" + the original name + "." + four characters,
@@ -27,14 +29,16 @@ size_t FormatOutputName(wchar_t* dst, size_t capacity, const wchar_t* name, size
                         unsigned attempt);
 
 // The name under which a copy is built before it takes its own:
-// "~felnox1-" and number's low 16 bits in four lowercase hex digits. Writes
-// it with its terminator and returns its length, or 0 when it does not fit
-// in capacity characters.
-size_t FormatTemporaryName(wchar_t* dst, size_t capacity, uint32_t number);
+// "~felnox1-", the process id in eight lowercase hex digits, '-', and the
+// attempt (below kTemporaryNameAttempts) in two. A process builds one copy
+// at a time, so its names are its own. Writes it with its terminator and
+// returns its length, or 0 when it does not fit in capacity characters or
+// the attempt is out of range.
+size_t FormatTemporaryName(wchar_t* dst, size_t capacity, uint32_t process, uint32_t attempt);
 
-// True for a name that FormatTemporaryName makes. A file under such a name
-// is a copy that was being built when the program was stopped: it is never
-// taken for a locked file.
+// True for a name that FormatTemporaryName makes, and for the shorter form
+// of earlier versions. A file under such a name is a copy that was being
+// built when the program was stopped: it is never taken for a locked file.
 bool IsTemporaryName(const wchar_t* name, size_t length);
 
 // Proposes the locked copy of the original at `original` for the second file

@@ -2,3 +2,4 @@
 
 KeyState g_key;
 std::atomic<bool> g_stopRequested{false};
+uint32_t g_copiesFlushed;

@@ -7,7 +7,11 @@
 #     make folders that cannot be listed or added to);
 #   - where the script may mount: a file system of 4 MiB to fill up
 #     (FELNOX_SMALL_DISK), and a read-only view (FELNOX_READ_ONLY_DISK) of a
-#     folder that stays writable under another path (FELNOX_READ_ONLY_SOURCE).
+#     folder that stays writable under another path (FELNOX_READ_ONLY_SOURCE);
+#   - a floppy (R:, FELNOX_REMOVABLE_DISK) and a network drive (N:,
+#     FELNOX_NETWORK_DISK), each linked to a folder: Wine's mount manager
+#     reads their types from HKLM\Software\Wine\Drives when the prefix
+#     starts, so the registry file is written before its first process.
 # Tests whose fault cannot be made here skip and say why.
 #
 # Usage: reliability-tests.sh EXE REPORT   (REPORT: the GoogleTest XML to
@@ -21,6 +25,7 @@ work="$root/build/reliability"
 export FELNOX_WINEPREFIX="$work/prefix"
 . "$root/tools/wine-env.sh"
 unset FELNOX_SMALL_DISK FELNOX_READ_ONLY_DISK FELNOX_READ_ONLY_SOURCE
+export FELNOX_REMOVABLE_DISK='R:' FELNOX_NETWORK_DISK='N:'
 
 no_override=()
 if setpriv --bounding-set -dac_override,-dac_read_search true 2>/dev/null; then
@@ -37,11 +42,13 @@ cleanup() {
 cleanup # what a run that was killed may have left
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-mkdir -p "$WINEPREFIX" "$work/small-disk" "$work/read-only" "$work/writable"
+mkdir -p "$WINEPREFIX" "$work/small-disk" "$work/read-only" "$work/writable" "$work/removable" \
+         "$work/network"
+wine_drive_types n:network r:floppy
 
 # Sealed like every test prefix; Z: leads to build/, where the tests and
 # this prefix's fixtures are.
-wine_prefix_make "$root/build" "z:$root/build"
+wine_prefix_make "$root/build" "z:$root/build" "n:$work/network" "r:$work/removable"
 
 if mount -t tmpfs -o size=4m felnox-reliability "$work/small-disk" 2>/dev/null; then
   export FELNOX_SMALL_DISK; FELNOX_SMALL_DISK=$(winepath -w "$work/small-disk")

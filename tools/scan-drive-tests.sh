@@ -48,18 +48,7 @@ if mount -t tmpfs -o size=64m felnox-drive-t "$drives/t" 2>/dev/null; then
   mounted=1
   FELNOX_PRIVATE_T=1
 fi
-cat > "$WINEPREFIX/system.reg" <<'REG'
-WINE REGISTRY Version 2
-;; All keys relative to \\Machine
-
-#arch=win64
-
-[Software\\Wine\\Drives]
-"a:"="floppy"
-"e:"="cdrom"
-"f:"="network"
-"r:"="ramdisk"
-REG
+wine_drive_types a:floppy e:cdrom f:network r:ramdisk
 
 # L: loops made of symbolic links (Wine 8's CreateSymbolicLinkW makes none):
 # to the folder itself, to its parent, to its grandparent, to the drive's root.

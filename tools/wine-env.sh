@@ -40,6 +40,23 @@ with_xvfb() {
   exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$@"
 }
 
+# wine_drive_types x:TYPE...
+# Gives drive letters their types ("hd", "floppy", "cdrom", "network",
+# "ramdisk"): Wine's mount manager reads them from HKLM\Software\Wine\Drives
+# when the prefix starts, so this writes the registry file that
+# wine_prefix_make's first process reads. Call it before wine_prefix_make.
+wine_drive_types() {
+  local mapping
+  mkdir -p "$WINEPREFIX"
+  {
+    printf 'WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n\n'
+    printf '[Software\\\\Wine\\\\Drives]\n'
+    for mapping in "$@"; do
+      printf '"%s:"="%s"\n' "${mapping%%:*}" "${mapping#*:}"
+    done
+  } > "$WINEPREFIX/system.reg"
+}
+
 # wine_prefix_make FIXTURES [x:FOLDER...]
 # Makes the prefix $WINEPREFIX (whose folder may already hold files to be
 # read by its first process, such as system.reg) sealed: C: is its own

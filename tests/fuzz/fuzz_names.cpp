@@ -66,11 +66,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // A temporary name is made only where it fits, and is known again; a
     // name taken for one begins like one.
-    const uint32_t number = uint32_t(length) * 0x9E3779B9u ^ name[0];
-    const size_t temporary = FormatTemporaryName(out.data(), capacity, number);
+    const uint32_t process = uint32_t(length) * 0x9E3779B9u ^ name[0];
+    const uint32_t attempt = name[0] % (kTemporaryNameAttempts + 2);
+    const size_t temporary = FormatTemporaryName(out.data(), capacity, process, attempt);
     if (temporary != 0 && (temporary >= capacity || !IsTemporaryName(out.data(), temporary)))
         abort();
-    if ((temporary == 0) != (capacity <= kTemporaryNameLength))
+    if ((temporary == 0) != (capacity <= kTemporaryNameLength || attempt >= kTemporaryNameAttempts))
+        abort();
+    // Two processes never make one name.
+    std::vector<wchar_t> other(kTemporaryNameLength + 1);
+    if (temporary != 0 &&
+        (FormatTemporaryName(other.data(), other.size(), process + 1 + name[0] % 1000u, attempt) == 0 ||
+         wcscmp(other.data(), out.data()) == 0))
         abort();
     if (IsTemporaryName(name.data(), length) && (IsLockedName(name.data(), length) || name[0] != L'~'))
         abort();

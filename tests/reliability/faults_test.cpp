@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/state.h"
 #include "tests/reliability/fault_scan.h"
 #include "tests/support/driver.h"
 
@@ -275,5 +276,37 @@ INSTANTIATE_TEST_SUITE_P(, DiskFullTest,
                                      : attributes == FILE_ATTRIBUTE_READONLY ? "ReadOnly"
                                                                               : "Hidden");
                          });
+
+using FlushTest = FaultScanTest;
+
+TEST_F(FlushTest, CopiesOnRemovableOrRemoteVolumesAreFlushedBeforeTheirNames)
+{
+    // A floppy and a network drive, each linked to a folder, that
+    // tools/reliability-tests.sh gives the prefix; the scratch folder lies
+    // on a fixed disk.
+    struct Case {
+        const wchar_t* variable; // the drive; nullptr for the scratch folder
+        bool flushed;
+    };
+    const Case cases[] = {{L"FELNOX_REMOVABLE_DISK", true}, {L"FELNOX_NETWORK_DISK", true}, {nullptr, false}};
+    UseLayout(Layout::kPlain);
+    for (const Case& c : cases) {
+        const std::wstring disk = c.variable ? Environment(c.variable) : root_;
+        if (disk.empty())
+            GTEST_SKIP() << Narrow(c.variable) << " not set: run through tools/reliability-tests.sh";
+        SCOPED_TRACE(Narrow(disk));
+        const std::wstring folder = disk + L"\\flush";
+        RemoveTree(folder);
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+        Lock(folder, L"", L"a.doc", RandomBytes(20000, 1));
+        Lock(folder, L"", L"b.doc", RandomBytes(3000, 2));
+        const Snapshot before = TakeSnapshot(folder);
+        g_copiesFlushed = 0;
+        Scan(folder);
+        EXPECT_EQ(g_copiesFlushed, c.flushed ? 2u : 0u);
+        ExpectOnlyCopiesAdded(folder, before);
+        RemoveTree(folder);
+    }
+}
 
 } // namespace

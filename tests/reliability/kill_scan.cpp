@@ -1,10 +1,11 @@
 // The decryption and the walk of a run, without the window, for the kill
 // tests:
 //
-//   felnox_kill_scan LAYOUT FOLDER [STEP FILE PARKED]
+//   felnox_kill_scan LAYOUT FOLDER [STEP FILE PARKED | START]
 //
 // LAYOUT "plain" or "trailer" picks the test key of that layout. Scans the
 // folder as the program scans its argument; exits with the count. With
+// START, it scans once the named event START is set. With
 // STEP, the scan parks for good at that step of the FILE-th file it
 // decrypts (1 for the first), sets the named event PARKED and waits there
 // to be killed, so that the kill lands at a known step whatever the
@@ -105,11 +106,20 @@ bool ParkAt(const wchar_t* step, const wchar_t* file, const wchar_t* parked)
     return g_step != Step::kNone && g_file > 0 && g_parked && g_copyFile && g_writeFile && g_setInformation;
 }
 
+bool WaitToStart(const wchar_t* start)
+{
+    HANDLE event = OpenEventW(SYNCHRONIZE, FALSE, start);
+    const bool set = event && WaitForSingleObject(event, 120000) == WAIT_OBJECT_0;
+    if (event)
+        CloseHandle(event);
+    return set;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 3 && !(argc == 6 && ParkAt(argv[3], argv[4], argv[5])))
+    if (argc != 3 && !(argc == 6 && ParkAt(argv[3], argv[4], argv[5])) && !(argc == 4 && WaitToStart(argv[3])))
         return -1;
     UseLayoutKey(wcscmp(argv[1], L"trailer") == 0 ? Layout::kTrailer : Layout::kPlain);
     ScanPath(argv[2]);
