@@ -525,21 +525,10 @@ bool HasPendingPaint(HWND hwnd) {
   return false;
 }
 
-}  // namespace
-
-bool SaveWindowScreenshot(HWND hwnd, const std::wstring& bmpPath) {
-  RECT r;
-  if (!IsWindow(hwnd) || !GetWindowRect(hwnd, &r)) return false;
-  // A window that has just appeared may not be fully painted yet: have it
-  // repaint, wait (bounded) until it has, then give the display a moment
-  // to show what was drawn.
-  RedrawWindow(hwnd, nullptr, nullptr,
-               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
-  WaitUntil([&] { return !HasPendingPaint(hwnd); }, 2000);
-  Sleep(150);
+// The window's pixels as the screen shows them, bottom-up rows of 24 bits.
+bool CaptureScreenPixels(const RECT& r, BITMAPINFO* bi, std::vector<BYTE>* pixels) {
   const int w = r.right - r.left, h = r.bottom - r.top;
   if (w <= 0 || h <= 0) return false;
-
   HDC screen = GetDC(nullptr);
   if (!screen) return false;
   HDC mem = CreateCompatibleDC(screen);
@@ -550,33 +539,59 @@ bool SaveWindowScreenshot(HWND hwnd, const std::wstring& bmpPath) {
   SelectObject(mem, old);
 
   const DWORD stride = (static_cast<DWORD>(w) * 3 + 3) & ~3u;
-  const DWORD imageSize = stride * static_cast<DWORD>(h);
-  BITMAPINFO bi = {};
-  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bi.bmiHeader.biWidth = w;
-  bi.bmiHeader.biHeight = h;  // bottom-up, as BMP files store it
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 24;
-  bi.bmiHeader.biCompression = BI_RGB;
-  bi.bmiHeader.biSizeImage = imageSize;
-
-  std::vector<BYTE> file(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) +
-                         imageSize);
-  BYTE* pixels = file.data() + sizeof(BITMAPFILEHEADER) +
-                 sizeof(BITMAPINFOHEADER);
-  ok = ok && GetDIBits(mem, bmp, 0, static_cast<UINT>(h), pixels, &bi,
+  *bi = {};
+  bi->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi->bmiHeader.biWidth = w;
+  bi->bmiHeader.biHeight = h;  // bottom-up, as BMP files store it
+  bi->bmiHeader.biPlanes = 1;
+  bi->bmiHeader.biBitCount = 24;
+  bi->bmiHeader.biCompression = BI_RGB;
+  bi->bmiHeader.biSizeImage = stride * static_cast<DWORD>(h);
+  pixels->assign(bi->bmiHeader.biSizeImage, 0);
+  ok = ok && GetDIBits(mem, bmp, 0, static_cast<UINT>(h), pixels->data(), bi,
                        DIB_RGB_COLORS) == h;
   DeleteObject(bmp);
   DeleteDC(mem);
   ReleaseDC(nullptr, screen);
-  if (!ok) return false;
+  return ok;
+}
+
+}  // namespace
+
+bool SaveWindowScreenshot(HWND hwnd, const std::wstring& bmpPath) {
+  RECT r;
+  if (!IsWindow(hwnd) || !GetWindowRect(hwnd, &r)) return false;
+  // Have the window repaint, and take a picture, until two pictures in a
+  // row agree: each once nothing is left to paint and the window's thread
+  // has come back from painting (a paint validates its region as it
+  // begins). On a busy machine the display can show a window that has just
+  // appeared blank, or half drawn, for a while.
+  const DWORD kSettleMs = 30000, kBetweenMs = 200;
+  const ULONGLONG deadline = GetTickCount64() + kSettleMs;
+  BITMAPINFO bi;
+  std::vector<BYTE> pixels, previous;
+  for (;;) {
+    RedrawWindow(hwnd, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    DWORD_PTR answer = 0;
+    if (!WaitUntil([&] { return !HasPendingPaint(hwnd); }, kSettleMs) ||
+        !SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, kSettleMs, &answer))
+      return false;
+    Sleep(kBetweenMs);
+    if (!CaptureScreenPixels(r, &bi, &pixels)) return false;
+    if (pixels == previous) break;
+    if (GetTickCount64() > deadline) return false;  // never settled
+    previous.swap(pixels);
+  }
 
   BITMAPFILEHEADER fh = {};
   fh.bfType = 0x4D42;  // "BM"
-  fh.bfSize = static_cast<DWORD>(file.size());
   fh.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+  fh.bfSize = static_cast<DWORD>(fh.bfOffBits + pixels.size());
+  std::vector<BYTE> file(fh.bfSize);
   std::memcpy(file.data(), &fh, sizeof fh);
   std::memcpy(file.data() + sizeof fh, &bi.bmiHeader, sizeof(BITMAPINFOHEADER));
+  std::memcpy(file.data() + fh.bfOffBits, pixels.data(), pixels.size());
   return WriteFileAll(bmpPath, file.data(), file.size());
 }
 

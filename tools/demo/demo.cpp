@@ -50,7 +50,6 @@ int Screenshot(const std::wstring& file)
         fwprintf(stderr, L"no window to take\n");
         return 1;
     }
-    Sleep(500);
     return uidriver::SaveWindowScreenshot(window, file) ? 0 : 1;
 }
 

@@ -65,7 +65,6 @@ TEST_F(Screenshots, BeforeAndAfterAScan)
     const auto samples = LockDocuments(keystream);
     PutKeyBesideProgram(KeyFileFormB(keystream));
     Start(kDocuments);
-    Sleep(1000);
     ASSERT_TRUE(SaveWindowScreenshot(window_, picture + L"-before.bmp"));
 
     PressContinue();
@@ -79,7 +78,6 @@ TEST_F(Screenshots, BeforeAndAfterAScan)
     ASSERT_TRUE(SaveWindowScreenshot(box, picture + L"-count.bmp"));
     ASSERT_TRUE(ClickButton(box, IDOK));
     ASSERT_TRUE(WaitForWindowClosed(box, kWait));
-    Sleep(1000);
     ASSERT_TRUE(SaveWindowScreenshot(window_, picture + L"-after.bmp"));
     ExpectRecovered(samples);
     ExpectEndsAfterExit();
