@@ -14,7 +14,6 @@ enum : uint32_t {
     kNumberedSuffixLength = 12,            // ".decrypted" and two digits
     kMinTrailerLength = kFooterLength + 4, // a body of 4 bytes at least
     kOutputPathCapacity = kPathCapacity + kNumberedSuffixLength,
-    kExtendedDriveRootLength = 7, // "\\?\X:\"
 };
 
 enum : DWORD {
@@ -50,6 +49,7 @@ RenameRequest g_rename;
 // after the other, so the volume is looked up once a folder.
 wchar_t g_typedFolder[kPathCapacity];
 wchar_t g_volumeRoot[kPathCapacity];
+wchar_t g_volumeUserRoot[kPathCapacity];
 uint32_t g_typedFolderLength = UINT32_MAX; // none yet
 bool g_typedFolderFlushes;
 
@@ -115,12 +115,12 @@ bool SetAttributes(HANDLE file, DWORD attributes)
     return SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic) != 0;
 }
 
-// The copy hidden, its other attributes kept; false when they cannot be had.
-bool Hide(HANDLE copy)
+// The file's attributes; 0 (never a file's, which has NORMAL at least) when
+// they cannot be read.
+DWORD AttributesOf(HANDLE file)
 {
     FILE_BASIC_INFO basic;
-    return GetFileInformationByHandleEx(copy, FileBasicInfo, &basic, sizeof basic) &&
-           SetAttributes(copy, basic.FileAttributes | FILE_ATTRIBUTE_HIDDEN);
+    return GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) ? basic.FileAttributes : 0;
 }
 
 // CopyFileExW's progress routine. Its first call, as the first stream
@@ -132,8 +132,12 @@ bool Hide(HANDLE copy)
 DWORD CALLBACK HideAndStopWhenAsked(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER,
                                     DWORD streamNumber, DWORD reason, HANDLE, HANDLE destination, void*)
 {
-    if (reason == CALLBACK_STREAM_SWITCH && streamNumber == 1)
-        Hide(destination);
+    // Its other attributes are kept: unknown, they are left alone.
+    if (reason == CALLBACK_STREAM_SWITCH && streamNumber == 1) {
+        const DWORD attributes = AttributesOf(destination);
+        if (attributes != 0)
+            SetAttributes(destination, attributes | FILE_ATTRIBUTE_HIDDEN);
+    }
     return g_stopRequested.load(std::memory_order_relaxed) ? PROGRESS_CANCEL : PROGRESS_CONTINUE;
 }
 
@@ -232,14 +236,13 @@ bool CopiesAreFlushed(const wchar_t* path, uint32_t folderLength)
     g_typedFolder[folderLength] = 0;
     g_typedFolderLength = folderLength;
     // The volume's root, also for a folder under a mount point, in the
-    // \\?\ form and on a \\server\share. A drive's root is asked for in the
-    // form users write, X:\, which Windows takes alike and Wine needs: it
-    // calls any \\?\X:\ a fixed disk.
+    // \\?\ form and on a \\server\share. It is asked for its type in the
+    // form users write (X:\, \\server\share\), which Windows takes alike
+    // and Wine needs: it calls any \\?\X:\ a fixed disk.
     UINT type = DRIVE_UNKNOWN;
     if (GetVolumePathNameW(g_typedFolder, g_volumeRoot, kPathCapacity)) {
-        const bool extendedDrive = IsExtendedPath(g_volumeRoot) &&
-                                   wcslen(g_volumeRoot) == kExtendedDriveRootLength && g_volumeRoot[5] == L':';
-        type = GetDriveTypeW(extendedDrive ? g_volumeRoot + 4 : g_volumeRoot);
+        MakeUserPath(g_volumeUserRoot, g_volumeRoot);
+        type = GetDriveTypeW(g_volumeUserRoot);
     }
     g_typedFolderFlushes = type == DRIVE_REMOVABLE || type == DRIVE_REMOTE;
     return g_typedFolderFlushes;
@@ -307,14 +310,6 @@ void RemoveFinishedCopy(const wchar_t* path, const BY_HANDLE_FILE_INFORMATION& m
     CloseHandle(copy);
 }
 
-// Flushes the copy to its medium; counted, so that the tests see which
-// volumes flush (no file system under Wine lets a flush be watched).
-bool FlushCopy(HANDLE copy)
-{
-    ++g_copiesFlushed;
-    return FlushFileBuffers(copy) != 0;
-}
-
 // Turns the temporary copy into the decrypted file, under its final name:
 // the head XORed with the keystream, the trailer cut off, on a removable or
 // remote volume the flush, then the move. The copy is hidden while it is
@@ -330,14 +325,12 @@ Status FinishCopy(const wchar_t* path, uint32_t nameOffset, const wchar_t* name,
         RemoveCopy(g_temporaryPath);
         return RC_FAILED;
     }
-    FILE_BASIC_INFO basic;
-    const DWORD attributes =
-        GetFileInformationByHandleEx(out, FileBasicInfo, &basic, sizeof basic) ? basic.FileAttributes : 0;
+    const DWORD attributes = AttributesOf(out);
     SetAttributes(out, attributes | FILE_ATTRIBUTE_HIDDEN);
     Status status = RC_FAILED;
     if (WriteDecryptedHead(out, headRead, g_key.reference.totalLength)) {
         SetAttributes(out, FinishedAttributes(attributes | cleared));
-        if (!CopiesAreFlushed(path, nameOffset) || FlushCopy(out))
+        if (!CopiesAreFlushed(path, nameOffset) || FlushFileBuffers(out))
             status = MoveToFreeName(out, path, nameOffset, name, nameLength, firstAttempt);
     }
     const bool discarded = Failed(status) && DiscardCopy(out);

@@ -23,6 +23,3 @@ enum : uint32_t {
 
 extern KeyState g_key;
 extern std::atomic<bool> g_stopRequested;
-// The copies flushed before they took their names (scan thread), which the
-// tests read: no file system under Wine lets a flush be watched.
-extern uint32_t g_copiesFlushed;

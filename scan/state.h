@@ -6,8 +6,7 @@
 // files is the recovery core's g_stopRequested (core/state.h).
 // g_displayClock gives the milliseconds of the monotonic clock that paces
 // the walk's display: GetTickCount64, defined with the walk, unless a test
-// installs its own. So is the enumeration the walk reads (scan/walk_win.h,
-// which needs the Windows header).
+// installs its own.
 //
 // The walk's own buffers (its stack of open directories, the find data and
 // the display update it holds back) and the path buffer of a scan target

@@ -47,7 +47,6 @@
 #include "scan/state.h"
 #include "scan/target.h"
 #include "scan/walk.h"
-#include "scan/walk_win.h"
 
 namespace {
 
@@ -176,7 +175,7 @@ bool OpenLevel(wchar_t* buffer, uint32_t length, WalkLevel* level)
     if (length == 0 || buffer[length - 1] != L'\\')
         buffer[nameStart++] = L'\\';
     wmemcpy(buffer + nameStart, L"*.*", 4);
-    HANDLE find = WithoutRedirection(buffer, [buffer] { return g_findFirstFile(buffer, &g_entry); });
+    HANDLE find = WithoutRedirection(buffer, [buffer] { return FindFirstFileW(buffer, &g_entry); });
     if (find == INVALID_HANDLE_VALUE)
         return false;
     *level = {find, nameStart, length, kIdentityUnknown, {}};
@@ -235,8 +234,6 @@ bool IsDotEntry(const wchar_t* name)
 } // namespace
 
 uint64_t (*g_displayClock)() = TickCountMs;
-HANDLE(WINAPI* g_findFirstFile)(const wchar_t*, WIN32_FIND_DATAW*) = FindFirstFileW;
-BOOL(WINAPI* g_findNextFile)(HANDLE, WIN32_FIND_DATAW*) = FindNextFileW;
 
 Status WalkDirectory(wchar_t* buffer)
 {
@@ -293,7 +290,7 @@ Status WalkDirectory(wchar_t* buffer)
         }
         // The next entry: of this level, or of the nearest level above that
         // has one, closing each level that has run out.
-        while (!g_findNextFile(g_levels[depth - 1].find, &g_entry)) {
+        while (!FindNextFileW(g_levels[depth - 1].find, &g_entry)) {
             FindClose(g_levels[depth - 1].find);
             if (--depth == 0) {
                 ShowHeldUpdate();

@@ -12,7 +12,7 @@
 #include "core/key.h"
 #include "core/names.h"
 #include "core/state.h"
-#include "tests/reliability/imports.h"
+#include "tests/support/imports.h"
 #include "tests/support/huge.h"
 #include "tests/support/locker.h"
 

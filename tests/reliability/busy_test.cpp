@@ -9,7 +9,7 @@
 
 #include "core/state.h"
 #include "tests/reliability/fault_scan.h"
-#include "tests/reliability/imports.h"
+#include "tests/support/imports.h"
 #include "tests/support/huge.h"
 #include "tests/support/locker.h"
 #include "tests/ui/program.h"

@@ -13,7 +13,7 @@
 #include "core/decrypt.h"
 #include "core/names.h"
 #include "tests/reliability/fault_scan.h"
-#include "tests/reliability/imports.h"
+#include "tests/support/imports.h"
 #include "tests/support/driver.h"
 
 using namespace uidriver;

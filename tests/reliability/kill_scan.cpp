@@ -20,7 +20,7 @@
 
 #include "scan/state.h"
 #include "scan/walk.h"
-#include "tests/reliability/imports.h"
+#include "tests/support/imports.h"
 #include "tests/support/tree.h"
 
 namespace {

@@ -14,13 +14,28 @@
 #include "scan/progress.h"
 #include "scan/state.h"
 #include "scan/walk.h"
-#include "scan/walk_win.h"
 #include "tests/scan/recorder.h"
 #include "tests/support/huge.h"
+#include "tests/support/imports.h"
 #include "tests/support/locker.h"
 #include "tests/support/tree.h"
 
 namespace {
+
+// The real enumeration while a test has put its own in the import table,
+// through which the walk calls it.
+decltype(&FindFirstFileW) g_realFindFirst;
+decltype(&FindNextFileW) g_realFindNext;
+
+void RestoreEnumeration()
+{
+    if (g_realFindFirst)
+        ReplaceImport("FindFirstFileW", reinterpret_cast<void*>(g_realFindFirst));
+    if (g_realFindNext)
+        ReplaceImport("FindNextFileW", reinterpret_cast<void*>(g_realFindNext));
+    g_realFindFirst = nullptr;
+    g_realFindNext = nullptr;
+}
 
 class WalkTest : public RecordingTest {
 protected:
@@ -32,8 +47,7 @@ protected:
     }
     void TearDown() override
     {
-        g_findFirstFile = FindFirstFileW;
-        g_findNextFile = FindNextFileW;
+        RestoreEnumeration();
         RemoveTree(folder_);
         RecordingTest::TearDown();
     }
@@ -298,7 +312,7 @@ void AddCloudAttributes(WIN32_FIND_DATAW* entry)
 
 HANDLE WINAPI FindFirstInCloud(const wchar_t* pattern, WIN32_FIND_DATAW* entry)
 {
-    HANDLE find = FindFirstFileW(pattern, entry);
+    HANDLE find = g_realFindFirst(pattern, entry);
     if (find != INVALID_HANDLE_VALUE)
         AddCloudAttributes(entry);
     return find;
@@ -306,7 +320,7 @@ HANDLE WINAPI FindFirstInCloud(const wchar_t* pattern, WIN32_FIND_DATAW* entry)
 
 BOOL WINAPI FindNextInCloud(HANDLE find, WIN32_FIND_DATAW* entry)
 {
-    const BOOL found = FindNextFileW(find, entry);
+    const BOOL found = g_realFindNext(find, entry);
     if (found)
         AddCloudAttributes(entry);
     return found;
@@ -329,8 +343,11 @@ TEST_F(WalkTest, RemoteFilesAreLeftUnopenedInTheTrailerLayoutOnly)
         {Layout::kTrailer, 0x80000 | 0x20, L"cloud.doc", L"cloud.decrypted01.doc", true},
         {Layout::kPlain, 0x400000 | 0x100000 | 0x20, L"locked-cloud.doc.abcd", L"cloud.doc", true},
     };
-    g_findFirstFile = FindFirstInCloud;
-    g_findNextFile = FindNextInCloud;
+    g_realFindFirst = reinterpret_cast<decltype(g_realFindFirst)>(
+        ReplaceImport("FindFirstFileW", reinterpret_cast<void*>(FindFirstInCloud)));
+    g_realFindNext = reinterpret_cast<decltype(g_realFindNext)>(
+        ReplaceImport("FindNextFileW", reinterpret_cast<void*>(FindNextInCloud)));
+    ASSERT_TRUE(g_realFindFirst && g_realFindNext);
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << Narrow(c.locked) << ", attributes 0x" << std::hex << c.attributes);
         UseLayoutKey(c.layout);

@@ -1,4 +1,4 @@
-#include "tests/reliability/imports.h"
+#include "tests/support/imports.h"
 
 #include <windows.h>
 

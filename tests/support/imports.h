@@ -1,6 +1,8 @@
 // Replaces a function that this program imports from a DLL, for the tests
-// that stop the decryption at a chosen step: every call the program makes
-// through its import table goes to the replacement from then on.
+// that put a step of their own between the program's calls (a park, a swap,
+// a failure, a count) or show it what Wine cannot (cloud attributes): every
+// call made through the exe's import table, the test's own too, goes to the
+// replacement from then on.
 #pragma once
 
 // Puts `replacement` in the import table slot of `function` (by name) of
